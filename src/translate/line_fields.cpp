@@ -1,0 +1,151 @@
+#include "translate/line_fields.h"
+
+#include <array>
+#include <cmath>
+
+#include "translate/value_text.h"
+
+namespace retracer {
+namespace {
+
+// Which orientation mappings mirror a coordinate: X-like coordinates are mirrored on the length
+// for mappings 2 and 3, Y-like ones on the width for mappings 0 and 2.
+constexpr std::array<bool, 4> kMirrorsAlongLength = {false, false, true, true};
+constexpr std::array<bool, 4> kMirrorsAlongWidth = {true, false, true, false};
+
+enum class Axis { kLength, kWidth };
+
+float ReadMapped(FieldSplitter& line, char letter, Axis axis, int mapping,
+                 const TranslationState& state) {
+    char separator[2] = {letter, '\0'};
+    line.SetSeparators(separator);
+    const double v = NumericValue(line.Field(2));
+    if (mapping < 0 || mapping > 3) return static_cast<float>(v);
+    const auto index = static_cast<std::size_t>(mapping);
+    if (axis == Axis::kLength && kMirrorsAlongLength[index]) {
+        return static_cast<float>(state.vars.Letter(ProgramVariables::kLength) - v);
+    }
+    if (axis == Axis::kWidth && kMirrorsAlongWidth[index]) {
+        return static_cast<float>(state.vars.Letter(ProgramVariables::kWidth) - v);
+    }
+    return static_cast<float>(v);
+}
+
+// The text after the first two characters (not bytes) of field 2 of the line split at "T".
+std::string_view ToolText(FieldSplitter& line) {
+    line.SetSeparators("T");
+    std::string_view field = line.Field(2);
+    for (int dropped = 0; dropped < 2 && !field.empty(); ++dropped) {
+        std::size_t len = 1;
+        while (len < field.size() && (static_cast<unsigned char>(field[len]) & 0xC0) == 0x80) ++len;
+        field.remove_prefix(len);
+    }
+    return field;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace
+
+double WordValue(FieldSplitter& line, char letter, TranslationState& state) {
+    char separator[2] = {letter, '\0'};
+    line.SetSeparators(separator);
+    if (line.FieldCount() < 2) return 0;
+    return EvalExpression(line.Field(2), state.Eval());
+}
+
+float GetAwkValX(FieldSplitter& line, const TranslationState& state) {
+    return ReadMapped(line, 'X', Axis::kLength, state.xyMapping, state);
+}
+float GetAwkValY(FieldSplitter& line, const TranslationState& state) {
+    return ReadMapped(line, 'Y', Axis::kWidth, state.xyMapping, state);
+}
+float GetAwkValI(FieldSplitter& line, const TranslationState& state) {
+    return ReadMapped(line, 'I', Axis::kLength, state.centreMapping, state);
+}
+float GetAwkValJ(FieldSplitter& line, const TranslationState& state) {
+    return ReadMapped(line, 'J', Axis::kWidth, state.centreMapping, state);
+}
+float GetAwkValQx(FieldSplitter& line, const TranslationState& state) {
+    return ReadMapped(line, 'Q', Axis::kLength, state.centreMapping, state);
+}
+float GetAwkValQy(FieldSplitter& line, const TranslationState& state) {
+    return ReadMapped(line, 'Q', Axis::kWidth, state.centreMapping, state);
+}
+
+std::string GetTool(FieldSplitter& line) {
+    std::string_view rest = ToolText(line);
+    if (rest.empty()) return "";
+    std::string number;
+    if (rest.front() >= 'a' && rest.front() <= 'z') {
+        number = std::to_string(rest.front() - 87) + GeneralText(NumericValue(rest.substr(1)));
+    } else {
+        number = GeneralText(NumericValue(rest));
+    }
+    return "_T" + number;
+}
+
+std::string GetDrTool(FieldSplitter& line) {
+    std::string_view rest = ToolText(line);
+    std::string list;
+    int lastTool = 0;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        const char c = rest[i];
+        if (c >= '0' && c <= '9') {
+            list.push_back(c);
+            if (list.size() % 2 == 0) lastTool = (list[list.size() - 2] - '0') * 10 + (c - '0');
+        } else if (c == '|') {
+            const auto end = static_cast<int>(std::lround(NumericValue(rest.substr(i + 1, 2))));
+            for (int tool = lastTool + 1; tool < end && tool <= 99; ++tool) {
+                list.push_back(static_cast<char>('0' + tool / 10));
+                list.push_back(static_cast<char>('0' + tool % 10));
+            }
+        } else {
+            break;
+        }
+    }
+    return list;
+}
+
+std::string GetComment(std::string_view text) {
+    const std::size_t word = text.find("W$=");
+    if (word == std::string_view::npos) return "";
+    std::string_view after = text.substr(word + 3);
+    const std::size_t end = after.find(" #");
+    if (end == std::string_view::npos) return "";
+    return std::string(TrimBlanks(after.substr(0, end)));
+}
+
+std::string RemoveTilde(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c != '!' && c != '~') out.push_back(c);
+    }
+    return std::string(TrimBlanks(out));
+}
+
+std::string FvalA(std::string_view text, TranslationState& state) {
+    if (text.empty()) return "";
+    const std::size_t blank = text.find(' ');
+    std::string_view first = text.substr(0, blank);
+    std::string_view second;
+    if (blank != std::string_view::npos) {
+        second = text.substr(blank + 1);
+        second = second.substr(0, second.find(' '));
+    }
+    std::string out = GeneralText(EvalExpression(first, state.Eval()));
+    out += second;
+    return out;
+}
+
+void IncRSeq(TranslationState& state, bool maintainRouteSequence) {
+    if (!maintainRouteSequence) return;
+    state.routeSeq = GeneralText(NumericValue(state.routeSeq) + 1);
+}
+
+}  // namespace retracer

@@ -1,0 +1,115 @@
+#include "variables/eval_expression.h"
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "translate/value_text.h"
+
+namespace retracer {
+namespace {
+
+// R variables defined through each other ("R1=R2+1", "R2=R1") must not recurse without end.
+constexpr int kMaxRDepth = 16;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// Rounds to 8 decimals exactly as formatting and reading back would. Most results are whole or
+// far from a rounding tie, and for those plain arithmetic gives the same double.
+double RoundTo8Decimals(double v) {
+    if (v == std::trunc(v)) return v;
+    const double scaled = v * 1e8;
+    if (std::fabs(scaled) >= 0x1p52) return RoundDecimals(v, 8);
+    // The product carries a rounding error of a few units in its last place; unless that could
+    // move it across the .5 boundary, rounding the product picks the same last decimal, and the
+    // division then gives the double nearest to that decimal.
+    const double frac = std::fabs(scaled - std::trunc(scaled));
+    const double error = std::fabs(scaled) * 0x1p-50 + 0x1p-60;
+    if (std::fabs(frac - 0.5) <= error) return RoundDecimals(v, 8);
+    return std::round(scaled) / 1e8;
+}
+
+double Evaluate(std::string_view text, const EvalContext& context, int depth);
+
+double ResolveAt(std::string_view name, const EvalContext& context, int depth) {
+    if (context.machineType == 4 || context.machineType == 6) {
+        if (name == "hf") name = "s";
+        if (name == "lf") name = "h";
+    }
+    if (name.empty()) return 0;
+    const char first = name.front();
+    if (first == kDPlaceholder) return context.vars.Letter(4);
+    if (first == kEPlaceholder) return context.vars.Letter(5);
+    const int c = (first >= 'a' && first <= 'z' ? first - 32 : first) - 64;
+    if (c == 18) {  // R
+        const double n = NumericValue(name.substr(1));
+        if (!(n >= 0 && n < ProgramVariables::kRCount)) return 0;
+        const std::string& text = context.vars.r[static_cast<std::size_t>(std::nearbyint(n))];
+        double plain = 0;
+        if (IsPlainNumber(text, &plain)) return plain;
+        if (Trim(text).empty()) return 0;
+        if (depth >= kMaxRDepth) {
+            if (context.faults != nullptr) {
+                EvalFaults f;
+                f.tooDeep = true;
+                context.faults->Record(name, f);
+            }
+            return 0;
+        }
+        return Evaluate(text, context, depth + 1);
+    }
+    if (c >= 1 && c <= 19) return context.vars.Letter(c);
+    return 0;
+}
+
+double Evaluate(std::string_view text, const EvalContext& context, int depth) {
+    text = Trim(text);
+    // The placeholders replace D and E in a copy; short texts stay on the stack.
+    std::array<char, 128> local{};
+    std::string heap;
+    char* buffer = local.data();
+    if (text.size() > local.size()) {
+        heap.resize(text.size());
+        buffer = heap.data();
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        buffer[i] = ch == 'D' ? kDPlaceholder : ch == 'E' ? kEPlaceholder : ch;
+    }
+    std::string_view prepared(buffer, text.size());
+    if (!prepared.empty() && prepared.front() == '=') prepared.remove_prefix(1);
+
+    auto resolve = [&](std::string_view name, double& value) {
+        value = ResolveAt(name, context, depth);
+        return true;
+    };
+    const ExpressionResult result = EvaluateExpression(prepared, NameResolver(resolve));
+    if (result.faults.Any() && context.faults != nullptr) context.faults->Record(text, result.faults);
+    return RoundTo8Decimals(result.value);
+}
+
+}  // namespace
+
+void EvalFaultLog::Record(std::string_view text, const EvalFaults& faults) {
+    if (count++ == 0) {
+        firstText = std::string(text);
+        firstFaults = faults;
+    }
+}
+
+double EvalExpression(std::string_view text, const EvalContext& context) {
+    return Evaluate(text, context, 0);
+}
+
+double ResolveVariable(std::string_view name, const EvalContext& context) {
+    return ResolveAt(name, context, 0);
+}
+
+}  // namespace retracer

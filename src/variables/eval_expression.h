@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "translate/expression.h"
+#include "variables/program_variables.h"
+
+namespace retracer {
+
+// Faults met while evaluating a job's expressions, kept so that the job can report them once
+// it is done instead of failing half-way.
+struct EvalFaultLog {
+    int count = 0;
+    std::string firstText;  // the first expression that faulted, as written
+    EvalFaults firstFaults;
+
+    void Record(std::string_view text, const EvalFaults& faults);
+};
+
+// What an expression can see: the variables, and the machine type code of the program's header
+// (on machine types 4 and 6 the names "hf" and "lf" stand for thickness and width).
+struct EvalContext {
+    const ProgramVariables& vars;
+    int machineType = 0;
+    EvalFaultLog* faults = nullptr;  // may be null when nobody reports
+};
+
+// The one expression entry point: trims the text, reads upper-case D and E as the variables D
+// and E (never as exponent letters), drops one leading "=", evaluates the leading expression
+// with the program's variables and rounds the result to 8 decimals.
+double EvalExpression(std::string_view text, const EvalContext& context);
+
+// Resolves one variable name as written in an expression. R names read the R variable's text:
+// a plain number directly, any other text as an expression of its own (an R variable defined as
+// "L/2" is worth half the part length). A name that refers back to itself through R variables is
+// cut at a fixed depth and reads 0. Every name resolves; unknown names read 0.
+double ResolveVariable(std::string_view name, const EvalContext& context);
+
+}  // namespace retracer

@@ -1,0 +1,104 @@
+// The expression entry point with the program's variables.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "translate/translation_state.h"
+
+namespace retracer {
+namespace {
+
+class EvalExpressionTest : public ::testing::Test {
+protected:
+    void SetLetter(char letter, float value) {
+        state.vars.letters[static_cast<std::size_t>(letter - 'A' + 1)] = value;
+    }
+    double Eval(std::string_view text) { return EvalExpression(text, state.Eval()); }
+
+    TranslationState state;
+};
+
+TEST_F(EvalExpressionTest, LetterVariablesAndTheLeadingEquals) {
+    SetLetter('L', 600);
+    SetLetter('H', 400);
+    SetLetter('S', 18);
+    EXPECT_EQ(Eval("=L/2"), 300);
+    EXPECT_EQ(Eval("  =H-32  "), 368);
+    EXPECT_EQ(Eval("l+h+s"), 1018);  // names are upper-cased before the letter is looked up
+    EXPECT_EQ(Eval("Length"), 600);  // the first letter decides
+    EXPECT_EQ(Eval("T+U+Z"), 0);     // only A to S are letter variables
+    EXPECT_EQ(Eval("==5"), 0);       // only one "=" is dropped
+}
+
+TEST_F(EvalExpressionTest, DAndEAreVariablesNeverExponents) {
+    SetLetter('D', 5);
+    SetLetter('E', 7);
+    EXPECT_EQ(Eval("D*2"), 10);
+    EXPECT_EQ(Eval("2E3"), 2);     // "2" then the variable E: the rest is ignored
+    EXPECT_EQ(Eval("E+D"), 12);
+    EXPECT_EQ(Eval("2e3"), 2000);  // lower-case e stays an exponent
+    EXPECT_EQ(Eval("d*2"), 10);    // a lower-case name is upper-cased to the letter D
+}
+
+TEST_F(EvalExpressionTest, MachineTypesFourAndSixRenameHfAndLf) {
+    SetLetter('S', 18);
+    SetLetter('H', 400);
+    SetLetter('L', 600);
+    for (int type : {0, 4, 6}) {
+        state.machineType = type;
+        const bool renamed = type == 4 || type == 6;
+        EXPECT_EQ(Eval("hf"), renamed ? 18 : 400) << type;  // else "h..." reads H
+        EXPECT_EQ(Eval("lf"), renamed ? 400 : 600) << type;
+        EXPECT_EQ(Eval("HF"), 400) << type;  // the exact lower-case names only
+    }
+}
+
+TEST_F(EvalExpressionTest, RVariablesReadNumbersAndExpressions) {
+    SetLetter('L', 600);
+    state.vars.r[5] = "12.5";
+    state.vars.r[6] = "L/2";
+    state.vars.r[7] = "R6+R5";
+    state.vars.r[8] = "";
+    state.vars.r[9] = "1E3";  // a stored number keeps its exponent
+    EXPECT_EQ(Eval("R5*2"), 25);
+    EXPECT_EQ(Eval("r6"), 300);
+    EXPECT_EQ(Eval("R7"), 312.5);
+    EXPECT_EQ(Eval("R8+1"), 1);
+    EXPECT_EQ(Eval("R9"), 1000);
+    EXPECT_EQ(Eval("R300"), 0);
+    EXPECT_EQ(Eval("R301+R999+R"), 0);  // no such variables
+}
+
+TEST_F(EvalExpressionTest, RVariablesThatReferToThemselvesEnd) {
+    state.vars.r[1] = "R2+1";
+    state.vars.r[2] = "R1+1";
+    state.vars.r[3] = "R3";
+    const double v = Eval("R1");
+    EXPECT_TRUE(std::isfinite(v));
+    EXPECT_EQ(Eval("R3"), 0);
+    EXPECT_GT(state.evalFaults.count, 0);
+}
+
+TEST_F(EvalExpressionTest, ResultIsRoundedToEightDecimals) {
+    EXPECT_EQ(Eval("0.1+0.2"), 0.3);
+    EXPECT_EQ(Eval("1/3"), 0.33333333);
+    EXPECT_EQ(Eval("2/3"), 0.66666667);
+    EXPECT_EQ(Eval("-2/3"), -0.66666667);
+    EXPECT_EQ(Eval("0.000000005"), 0.00000001);  // a decimal tie goes away from zero
+    EXPECT_EQ(Eval("1234567.123456789"), 1234567.12345679);
+    EXPECT_EQ(Eval("123456789012.5"), 123456789012.5);
+}
+
+TEST_F(EvalExpressionTest, FaultsAreLoggedWithTheFirstText) {
+    EXPECT_EQ(Eval("5/0"), 0);
+    EXPECT_EQ(Eval("1e999"), 0);
+    EXPECT_EQ(state.evalFaults.count, 2);
+    EXPECT_EQ(state.evalFaults.firstText, "5/0");
+    EXPECT_TRUE(state.evalFaults.firstFaults.divisionByZero);
+    EvalContext quiet{state.vars, 0, nullptr};
+    EXPECT_EQ(EvalExpression("1/0", quiet), 0);  // nobody listening is fine too
+}
+
+}  // namespace
+}  // namespace retracer
