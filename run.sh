@@ -16,4 +16,5 @@ fi
 echo "No display: running the command-line tool on the samples."
 "$app/retracer-cli" --version
 "$app/retracer-cli" settings
-"$app/retracer-cli" eval --file samples/expressions.txt
+"$app/retracer-cli" eval --var L=600 --var H=400 --var A=2 --var B=3 --var C=7 --var D=1 --var R5=12 \
+    --file samples/expressions.txt

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "variables/eval_expression.h"
@@ -7,11 +8,55 @@
 
 namespace retracer {
 
+// A compensation tag ("_L" or "_R" and a number) waiting for the next route path's layer name;
+// it goes into exactly one layer and is then cleared.
+struct PendingTag {
+    std::string text;
+    float number = 0;
+};
+
+// A vertex known but not yet written: its bulge is only known once the next move is.
+struct PendingVertex {
+    float x = 0;
+    float y = 0;
+    float z = 0;
+};
+
 // Everything the translators and the drawing output share while one job is translated. A job
 // starts from a fresh object, so nothing carries over from the job before; the main program and
 // its subprograms share one.
 struct TranslationState {
     ProgramVariables vars;
+
+    // Current position as the program gives it (not mirrored), and the depth of the move being
+    // made.
+    float curX = 0;
+    float curY = 0;
+    float curZ = 0;
+    double moveZ = 0;
+
+    // Routing data of the current tool.
+    std::string toolName;  // "T" and the tool number, or a layer part such as "_T105"
+    int spindleSpeed = 0;
+    float feedDown = 0;
+    float feedRate = 0;
+    int edgeCode = 0;
+    int planeCode = 0;  // face of the current tool; routes are drawn only on faces 5 and -5
+    PendingTag pendingTag;
+
+    // The route polyline being written.
+    std::string routeLayer;  // empty: the next move begins a new path
+    bool pathOpen = false;
+    PendingVertex lastVertex;
+    std::string routeSeq;  // route sequence number text, emptied at the start of each scan
+
+    // Conditions: lines are translated only while the innermost entry holds.
+    static constexpr int kConditionLevels = 11;
+    std::array<bool, kConditionLevels> condStack{};
+    int condDepth = 0;
+
+    // Layer of the part outline.
+    std::string borderLayer;
 
     // Coordinate mappings set by the orientation codes (0..3), for positions and for centres.
     int xyMapping = 0;
@@ -19,9 +64,6 @@ struct TranslationState {
 
     // Machine type code of the program header.
     int machineType = 0;
-
-    // Route sequence number text, emptied at the start of each scan.
-    std::string routeSeq;
 
     // Expression faults met during the job, for its diagnostics.
     EvalFaultLog evalFaults;
