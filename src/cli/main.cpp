@@ -1,16 +1,24 @@
 // retracer-cli: the headless face of Retracer. Every command is a thin shell over the core.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "settings/app_folder.h"
 #include "settings/ini_file.h"
 #include "settings/options.h"
 #include "settings/user_store.h"
+#include "translate/file_lookup.h"
+#include "translate/job_driver.h"
 #include "translate/text_codec.h"
 #include "translate/translation_state.h"
 #include "translate/value_text.h"
@@ -87,6 +95,163 @@ int RunSettings(const retracer::AppPaths& paths) {
     return 0;
 }
 
+// Messages go to stderr with their title; questions take the answer that loses nothing.
+class StderrPrompt : public retracer::Prompt {
+public:
+    void Show(std::string_view title, std::string_view text, retracer::PromptIcon) override {
+        std::cerr << title << ": " << OneLine(text) << "\n";
+    }
+    bool AskYesNo(std::string_view title, std::string_view text, bool safeAnswer) override {
+        std::cerr << title << ": " << OneLine(text) << " [" << (safeAnswer ? "Yes" : "No")
+                  << "]\n";
+        return safeAnswer;
+    }
+
+private:
+    static std::string OneLine(std::string_view text) {
+        std::string out;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\r' || text[i] == '\n') {
+                if (!out.empty() && out.back() != ' ') out += ' ';
+                if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            } else {
+                out += text[i];
+            }
+        }
+        while (!out.empty() && out.back() == ' ') out.pop_back();
+        return out;
+    }
+};
+
+// "Key=Value" for one key of the settings' Config section, for this run only.
+bool ApplySettingOverride(const std::string& assignment, retracer::Settings& settings) {
+    const std::size_t eq = assignment.find('=');
+    if (eq == std::string::npos) return false;
+    const std::string key = assignment.substr(0, eq);
+    const std::string value = assignment.substr(eq + 1);
+    auto same = [&key](std::string_view name) {
+        return key.size() == name.size() &&
+               std::equal(key.begin(), key.end(), name.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) ==
+                          std::tolower(static_cast<unsigned char>(b));
+               });
+    };
+    for (const retracer::OptionKey& option : retracer::kOptionKeys) {
+        if (same(option.key)) {
+            settings.options.*option.field = retracer::NumericValue(value) == 1;
+            return true;
+        }
+    }
+    if (same("SourceDir")) {
+        settings.sourceDir = value;
+    } else if (same("DestDir")) {
+        settings.destDir = value;
+    } else if (same("SubPath")) {
+        settings.subprogramFolder = value;
+        if (value.empty() || (value.back() != '/' && value.back() != '\\')) {
+            settings.subprogramFolder += std::filesystem::path::preferred_separator;
+        }
+    } else if (same("AllVariables")) {
+        settings.allVariables = static_cast<std::int16_t>(retracer::NumericValue(value));
+    } else {
+        return false;
+    }
+    return true;
+}
+
+struct TranslateOptions {
+    std::vector<std::string> programs;
+    std::string appFolder;
+    std::string dest;
+    bool mirror = false;
+    std::vector<std::string> overrides;
+    bool json = false;
+    bool verbose = false;
+};
+
+const char* DialectName(retracer::Dialect dialect) {
+    switch (dialect) {
+        case retracer::Dialect::kGenesis: return "Genesis";
+        case retracer::Dialect::kGenesisEv: return "Genesis Ev";
+        case retracer::Dialect::kNone: break;
+    }
+    return "none";
+}
+
+int RunTranslate(const TranslateOptions& opts, const char* argv0) {
+    retracer::AppPaths paths = retracer::ResolveAppPaths(
+        opts.appFolder.empty() ? retracer::ExecutableFolder(argv0)
+                               : std::filesystem::path(opts.appFolder),
+        opts.appFolder.empty() ? std::getenv("RETRACER_HOME") : nullptr);
+    retracer::CreateScratchFolders(paths);
+
+    StderrPrompt prompt;
+    std::unique_ptr<retracer::UserSettingsStore> store;
+    const std::filesystem::path userRoot = retracer::FileUserSettingsStore::DefaultRoot();
+    if (userRoot.empty()) {
+        store = std::make_unique<retracer::MemoryUserSettingsStore>();
+    } else {
+        store = std::make_unique<retracer::FileUserSettingsStore>(userRoot);
+    }
+    retracer::Session session(paths, prompt, *store);
+    session.LoadSettings();
+    for (const std::string& o : opts.overrides) {
+        if (!ApplySettingOverride(o, session.settings)) {
+            std::cerr << "retracer-cli: unknown setting in '" << o << "'\n";
+            return 2;
+        }
+    }
+    session.destFolder = retracer::PathFromText(opts.dest.empty() ? session.settings.destDir
+                                                                  : opts.dest);
+    if (session.destFolder.empty()) session.destFolder = std::filesystem::current_path();
+
+    int status = 0;
+    nlohmann::json summary = nlohmann::json::array();
+    for (const std::string& program : opts.programs) {
+        retracer::JobState job;
+        retracer::ProgramJob request;
+        request.program = retracer::PathFromText(program);
+        request.mirror = opts.mirror;
+        const retracer::ProgramJobResult result =
+            retracer::TranslateProgramFile(session, job, request);
+        const bool ok = result.recognized && result.outcome.written;
+        if (!result.recognized) {
+            std::cerr << "retracer-cli: " << program << ": not a program file (or missing)\n";
+        }
+        if (!ok) status = 1;
+        if (ok && !opts.json) std::cout << result.outcome.output.string() << "\n";
+        if (opts.verbose) {
+            for (const retracer::Diagnostic& d : job.diagnostics) {
+                std::cerr << d.file << ":" << d.line << ": " << d.message << "\n";
+            }
+        }
+        if (opts.json) {
+            nlohmann::json entry;
+            entry["program"] = program;
+            entry["recognized"] = result.recognized;
+            entry["written"] = result.outcome.written;
+            entry["output"] = result.outcome.output.string();
+            entry["dialect"] = DialectName(session.header.dialect);
+            entry["part"] = {{"length", session.header.partLength},
+                             {"width", session.header.partWidth},
+                             {"thickness", session.header.partThickness},
+                             {"metric", session.header.metricUnits}};
+            entry["entities"] = result.outcome.entityCount;
+            nlohmann::json layers = nlohmann::json::object();
+            for (const auto& [layer, count] : result.outcome.entitiesPerLayer) layers[layer] = count;
+            entry["layers"] = layers;
+            nlohmann::json diagnostics = nlohmann::json::array();
+            for (const retracer::Diagnostic& d : job.diagnostics) {
+                diagnostics.push_back({{"file", d.file}, {"line", d.line}, {"message", d.message}});
+            }
+            entry["diagnostics"] = diagnostics;
+            summary.push_back(entry);
+        }
+    }
+    if (opts.json) std::cout << summary.dump(2) << "\n";
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -106,7 +271,22 @@ int main(int argc, char** argv) {
 
     auto* settings = app.add_subcommand("settings", "Show AppFolder, folders and options");
 
+    TranslateOptions translateOptions;
+    auto* translate = app.add_subcommand("translate", "Translate program files into DXF drawings");
+    translate->add_option("program", translateOptions.programs, "Program files")->required();
+    translate->add_option("--app-folder", translateOptions.appFolder,
+                          "Application folder (Rtrc.INI, Tool.Par, Letters)");
+    translate->add_option("--dest", translateOptions.dest,
+                          "Destination folder (default: DestDir of the settings)");
+    translate->add_flag("--mirror", translateOptions.mirror, "Translate the mirrored copy");
+    translate->add_option("--set", translateOptions.overrides,
+                          "Override a Config setting for this run (Key=Value)")
+        ->allow_extra_args(false);
+    translate->add_flag("--json", translateOptions.json, "Print a JSON summary");
+    translate->add_flag("--verbose", translateOptions.verbose, "Print the diagnostics");
+
     CLI11_PARSE(app, argc, argv);
+    if (*translate) return RunTranslate(translateOptions, argv[0]);
 
     const retracer::AppPaths paths =
         retracer::ResolveAppPaths(retracer::ExecutableFolder(argv[0]), std::getenv("RETRACER_HOME"));

@@ -1,0 +1,233 @@
+#include "drawing/drawing_writer.h"
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <system_error>
+
+#include "drawing/dxf_writer.h"
+#include "settings/atomic_file.h"
+
+namespace fs = std::filesystem;
+
+namespace retracer {
+namespace {
+
+std::string Quoted(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return "\"" + std::string(text.begin(), text.end()) + "\"";
+}
+
+// Floats of at most 24 bits of integer part that are whole numbers are their own shortest text.
+constexpr float kExactWholeFloats = 16777216.0f;
+
+// A double that holds a float's exact value is taken as that float.
+double FromSingleIfExact(double value) {
+    const auto single = static_cast<float>(value);
+    return static_cast<double>(single) == value ? FromSingle(single) : value;
+}
+
+// Why `file` cannot be created or replaced, or an empty text when it can. Creates and removes a
+// probe file beside the target: the rename that replaces the target needs exactly that right.
+std::string WhyNotWritable(const fs::path& file) {
+    if (file.empty() || !file.has_filename()) return "it is not a file name";
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    std::error_code ec;
+    const fs::file_status folderStatus = fs::status(folder, ec);
+    if (!fs::exists(folderStatus)) return "the folder " + Quoted(folder) + " does not exist";
+    if (!fs::is_directory(folderStatus)) return Quoted(folder) + " is not a folder";
+
+    const fs::file_status status = fs::status(file, ec);
+    if (fs::exists(status)) {
+        if (fs::is_directory(status)) return "it is a folder";
+        if (!fs::is_regular_file(status)) return "it is not a regular file";
+        // A file marked read-only is not to be replaced, even by a user the system would let.
+        if ((status.permissions() & fs::perms::owner_write) == fs::perms::none)
+            return "the file is read-only";
+        // Opening for appending changes nothing but fails on a file this user may not write
+        // or, on Windows, one another program holds open.
+        std::FILE* existing = std::fopen(file.string().c_str(), "ab");
+        if (existing == nullptr) return "the file cannot be written (it may be open elsewhere)";
+        std::fclose(existing);
+    }
+
+    const auto tag = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", tag);
+    const fs::path probe = folder / ("." + file.filename().string() + "." + hex + ".probe");
+    std::FILE* created = std::fopen(probe.string().c_str(), "wbx");
+    if (created == nullptr)
+        return "no file can be created in the folder " + Quoted(folder) +
+               " (no permission, or the disk is read-only)";
+    std::fclose(created);
+    fs::remove(probe, ec);
+    return {};
+}
+
+}  // namespace
+
+double FromSingle(float value) {
+    if (!std::isfinite(value)) return value;
+    if (std::fabs(value) < kExactWholeFloats && value == std::trunc(value)) return value;
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, value);
+    double result = value;
+    std::from_chars(text, written.ptr, result);
+    return result;
+}
+
+void DrawingWriter::OpenDrawing(std::string& errText, const fs::path& file) {
+    if (stage_ != Stage::kNew) {
+        errText = "OpenDrawing: a drawing is already open for " + Quoted(file_);
+        return;
+    }
+    const std::string reason = WhyNotWritable(file);
+    if (!reason.empty()) {
+        errText = "Cannot write the drawing " + Quoted(file) + ": " + reason + ".";
+        return;
+    }
+    file_ = file;
+    stage_ = Stage::kOpen;
+    errText.clear();
+}
+
+void DrawingWriter::StartDrawing(std::string& errText) {
+    if (stage_ != Stage::kOpen) {
+        errText = stage_ == Stage::kNew ? "StartDrawing: no drawing is open"
+                                        : "StartDrawing: the drawing was already started";
+        return;
+    }
+    stage_ = Stage::kStarted;
+    errText.clear();
+}
+
+bool DrawingWriter::ReadyForEntity(std::string& errText, std::string_view operation) {
+    const char* problem = nullptr;
+    switch (stage_) {
+        case Stage::kNew:
+            problem = ": no drawing is open";
+            break;
+        case Stage::kOpen:
+            problem = ": StartDrawing has not been called";
+            break;
+        case Stage::kClosed:
+            problem = ": the drawing is already closed";
+            break;
+        case Stage::kStarted:
+            if (polylineOpen_) problem = ": a polyline is open (EndPolyline first)";
+            break;
+    }
+    if (problem == nullptr) return true;
+    errText = std::string(operation) + problem;
+    return false;
+}
+
+void DrawingWriter::UseLayer(std::string_view layer, int colour) {
+    if (layerIndex_.find(layer) != layerIndex_.end()) return;
+    layerIndex_.emplace(std::string(layer), drawing_.layers.size());
+    drawing_.layers.push_back(Layer{std::string(layer), colour >= 1 && colour <= 255 ? colour : 7});
+}
+
+void DrawingWriter::Add(std::string_view layer, int colour, EntityGeometry geometry) {
+    UseLayer(layer, colour);
+    drawing_.entities.push_back(Entity{std::string(layer), colour, std::move(geometry)});
+}
+
+void DrawingWriter::AddLine(std::string& errText, float x1, float y1, float z1, float x2, float y2,
+                            float z2, std::string_view layer, int colour) {
+    if (!ReadyForEntity(errText, "AddLine")) return;
+    Add(layer, colour,
+        LineEntity{{FromSingle(x1), FromSingle(y1), FromSingle(z1)},
+                   {FromSingle(x2), FromSingle(y2), FromSingle(z2)}});
+    errText.clear();
+}
+
+void DrawingWriter::AddCircle(std::string& errText, float x, float y, float z, float radius,
+                              std::string_view layer, int colour) {
+    if (!ReadyForEntity(errText, "AddCircle")) return;
+    Add(layer, colour,
+        CircleEntity{{FromSingle(x), FromSingle(y), FromSingle(z)}, FromSingle(radius)});
+    errText.clear();
+}
+
+void DrawingWriter::AddText(std::string& errText, float x, float y, float z, float height,
+                            float rotation, std::string_view text, std::string_view layer,
+                            int colour) {
+    if (!ReadyForEntity(errText, "AddText")) return;
+    Add(layer, colour,
+        TextEntity{{FromSingle(x), FromSingle(y), FromSingle(z)},
+                   FromSingle(height),
+                   FromSingle(rotation),
+                   std::string(text)});
+    errText.clear();
+}
+
+void DrawingWriter::AddSolid(std::string& errText, const std::array<Point3, 4>& corners,
+                             std::string_view layer, int colour) {
+    if (!ReadyForEntity(errText, "AddSolid")) return;
+    SolidEntity solid;
+    for (std::size_t k = 0; k < corners.size(); ++k)
+        solid.corners[k] = Point3{FromSingleIfExact(corners[k].x), FromSingleIfExact(corners[k].y),
+                                  FromSingleIfExact(corners[k].z)};
+    Add(layer, colour, solid);
+    errText.clear();
+}
+
+void DrawingWriter::BeginPolyline(std::string& errText, std::string_view layer, int colour) {
+    if (!ReadyForEntity(errText, "BeginPolyline")) return;
+    UseLayer(layer, colour);
+    polyline_ = Entity{std::string(layer), colour, PolylineEntity{}};
+    polylineOpen_ = true;
+    errText.clear();
+}
+
+void DrawingWriter::AddVertex(std::string& errText, float x, float y, float z,
+                              std::string_view /*layer*/, int /*colour*/, float bulge) {
+    if (stage_ != Stage::kStarted || !polylineOpen_) {
+        errText = "AddVertex: no polyline is open";
+        return;
+    }
+    std::get<PolylineEntity>(polyline_.geometry)
+        .vertices.push_back(
+            PolylineVertex{FromSingle(x), FromSingle(y), FromSingle(z), FromSingle(bulge)});
+    errText.clear();
+}
+
+void DrawingWriter::EndPolyline(std::string& errText) {
+    if (stage_ != Stage::kStarted || !polylineOpen_) {
+        errText = "EndPolyline: no polyline is open";
+        return;
+    }
+    polylineOpen_ = false;
+    if (std::get<PolylineEntity>(polyline_.geometry).vertices.empty()) {
+        errText = "EndPolyline: the polyline has no vertices and was left out";
+        return;
+    }
+    drawing_.entities.push_back(std::move(polyline_));
+    polyline_ = Entity{};
+    errText.clear();
+}
+
+void DrawingWriter::CloseDrawing(std::string& errText) {
+    if (stage_ != Stage::kStarted) {
+        errText = stage_ == Stage::kNew    ? "CloseDrawing: no drawing is open"
+                  : stage_ == Stage::kOpen ? "CloseDrawing: StartDrawing has not been called"
+                                           : "CloseDrawing: the drawing is already closed";
+        return;
+    }
+    if (polylineOpen_) {
+        std::string ignored;
+        EndPolyline(ignored);
+    }
+    std::string error;
+    if (!WriteFileAtomically(file_, DxfText(drawing_), &error)) {
+        errText = "Cannot write the drawing: " + error;
+        return;
+    }
+    stage_ = Stage::kClosed;
+    errText.clear();
+}
+
+}  // namespace retracer

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "drawing/drawing.h"
+
+namespace retracer {
+
+// The model value of a single-precision number: the double nearest to the float's shortest
+// decimal text, so 12.3f is stored as 12.3 and written as "12.3", not as 12.300000190734863.
+// Every float that reaches the model goes through here; the text is the same the program showed.
+double FromSingle(float value);
+
+// Writes one job's output drawing. The calling order is OpenDrawing, StartDrawing, any number of
+// entities and polylines (BeginPolyline, one or more AddVertex, EndPolyline, nothing else in
+// between), CloseDrawing. Entities are collected in memory; nothing reaches the disk before
+// CloseDrawing, which replaces the target file in one step, so a failed job never leaves a
+// half-written drawing. Each operation leaves a message in `errText` when it fails and clears it
+// when it succeeds; a call out of order (an entity before StartDrawing or inside a polyline, a
+// vertex outside one, anything after CloseDrawing) fails that way and changes nothing. Layers are
+// collected as they are used. Coordinates arrive as single-precision values, as the translators
+// hold them.
+class DrawingWriter {
+  public:
+    // Checks that the file can be created or replaced; fails with a message otherwise.
+    void OpenDrawing(std::string& errText, const std::filesystem::path& file);
+    void StartDrawing(std::string& errText);
+
+    void AddLine(std::string& errText, float x1, float y1, float z1, float x2, float y2, float z2,
+                 std::string_view layer, int colour);
+    void AddCircle(std::string& errText, float x, float y, float z, float radius,
+                   std::string_view layer, int colour);
+    void AddText(std::string& errText, float x, float y, float z, float height, float rotation,
+                 std::string_view text, std::string_view layer, int colour);
+    // Corners that hold a float's exact value are stored as FromSingle would store the float.
+    void AddSolid(std::string& errText, const std::array<Point3, 4>& corners,
+                  std::string_view layer, int colour);
+    void BeginPolyline(std::string& errText, std::string_view layer, int colour);
+    // The vertex belongs to the open polyline; its own layer and colour are not used.
+    void AddVertex(std::string& errText, float x, float y, float z, std::string_view layer,
+                   int colour, float bulge);
+    void EndPolyline(std::string& errText);
+
+    // Writes the drawing to the file given to OpenDrawing (through a temporary file beside it).
+    // A polyline still open is ended first. When writing fails the old file stays as it was and
+    // the drawing stays open, so CloseDrawing may be tried again.
+    void CloseDrawing(std::string& errText);
+
+    // What has been drawn so far.
+    const Drawing& Content() const { return drawing_; }
+    const std::filesystem::path& File() const { return file_; }
+
+  private:
+    enum class Stage { kNew, kOpen, kStarted, kClosed };
+
+    // True when an entity may be added now; otherwise sets `errText` naming `operation`.
+    bool ReadyForEntity(std::string& errText, std::string_view operation);
+    // Registers the layer on first use (its first colour becomes the layer colour).
+    void UseLayer(std::string_view layer, int colour);
+    void Add(std::string_view layer, int colour, EntityGeometry geometry);
+
+    Drawing drawing_;
+    std::filesystem::path file_;
+    Stage stage_ = Stage::kNew;
+    bool polylineOpen_ = false;
+    Entity polyline_;  // the polyline being built between BeginPolyline and EndPolyline
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const {
+            return std::hash<std::string_view>{}(name);
+        }
+    };
+    std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> layerIndex_;
+};
+
+}  // namespace retracer

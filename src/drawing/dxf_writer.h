@@ -1,0 +1,41 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "drawing/drawing.h"
+
+namespace retracer {
+
+// The box around everything a drawing shows: line and polyline points (bulged segments with
+// their arcs), circles and arcs, text insertion points, solid corners and inserted blocks.
+struct Extents {
+    Point3 min;
+    Point3 max;
+    bool empty = true;  // nothing with a position; min and max are then zero
+};
+Extents DrawingExtents(const Drawing& drawing);
+
+// Writes `drawing` as an ASCII DXF of release 12 (AC1009), the version nesting and CNC software
+// reads most widely: HEADER ($ACADVER, $DWGCODEPAGE, $INSBASE, $EXTMIN, $EXTMAX), TABLES (LTYPE
+// CONTINUOUS, LAYER with "0" and every layer used, STYLE STANDARD), BLOCKS, ENTITIES and EOF.
+// Lines end in LF. The output is plain ASCII whatever the model holds:
+// - texts: a character outside ASCII becomes \U+XXXX (a surrogate pair beyond U+FFFF), a
+//   control character caret notation ("^J"), and a caret itself "^ ";
+// - layer and block names: characters DXF forbids in names (<>/\":;?*|=` and controls) become
+//   "_", other characters outside ASCII are written in Windows-1252 ("_" if it has none),
+//   an empty name becomes "0"; names that then differ only in case share one table entry.
+// Polyline vertices carry their Z in group 30 and a non-zero bulge in group 42; the POLYLINE
+// header stays at zero. Non-finite numbers are written as 0. Large drawings are formatted on
+// several threads; the text is the same.
+void WriteDxf(const Drawing& drawing, std::ostream& out);
+
+// The same text as WriteDxf, as one string.
+std::string DxfText(const Drawing& drawing);
+
+// The text a real number is written as: the shortest decimal that reads back as the same double,
+// without exponent between 1e-5 and 1e15, always with a decimal point or an exponent ("12.0",
+// "0.3", "-1e-07"), independent of the locale.
+std::string DxfRealText(double value);
+
+}  // namespace retracer

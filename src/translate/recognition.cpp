@@ -1,0 +1,220 @@
+#include "translate/recognition.h"
+
+#include <algorithm>
+
+#include "translate/field_splitter.h"
+#include "translate/text_codec.h"
+#include "translate/value_text.h"
+
+namespace retracer {
+namespace {
+
+// Recognition looks at the program's head only: this many characters from its second line on.
+constexpr std::size_t kHeadCharacters = 1501;
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+std::string ToUpperAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    }
+    return out;
+}
+
+// Drops the last `count` characters (not bytes) of a UTF-8 text.
+void DropLastCharacters(std::string& text, int count) {
+    for (int i = 0; i < count && !text.empty(); ++i) {
+        std::size_t cut = text.size() - 1;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+        text.resize(cut);
+    }
+}
+
+std::size_t CountCharacters(std::string_view text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+// The first `count` characters (not bytes) of a UTF-8 text.
+std::string_view FirstCharacters(std::string_view text, std::size_t count) {
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && seen++ == count) {
+            return text.substr(0, i);
+        }
+    }
+    return text;
+}
+
+void ReadGenesisHeader(std::string_view firstLine, std::string_view secondLine, bool dimsFromJob,
+                       ProgramHeader& header, Recognition& result) {
+    FieldSplitter fields;
+    fields.Assign(firstLine, "GXYZT");
+    if (!dimsFromJob) {
+        header.partLength = NumericValue(fields.Field(3));
+        header.partWidth = NumericValue(fields.Field(4));
+        header.partThickness = NumericValue(fields.Field(5));
+    }
+    fields.Assign(secondLine, "()");
+    header.programComment = std::string(fields.Field(2));
+    result.framePD = "Program data   (Genesis)";
+}
+
+void ReadGenesisEvHeader(const std::string& head, int allVariables, bool dimsFromJob,
+                         ProgramHeader& header, Recognition& result) {
+    FieldSplitter fields;
+    const std::size_t un = head.find("::UN");
+    if (!dimsFromJob && un != std::string::npos) {
+        fields.Assign(std::string_view(head).substr(std::min(un + 6, head.size())), "= \r");
+        header.partLength = NumericValue(fields.Field(2));
+        header.partWidth = NumericValue(fields.Field(4));
+        header.partThickness = NumericValue(fields.Field(6));
+    }
+
+    fields.Assign(head, "$\r");
+    const std::size_t dollar = head.find('$');
+    header.programComment.clear();
+    if (dollar != std::string::npos && dollar < 49) {
+        std::string_view comment = fields.Field(2);
+        if (!comment.empty()) comment.remove_prefix(1);
+        header.programComment = std::string(comment);
+    }
+    result.framePD = "Program data   (Genesis Ev)";
+
+    // V variables: "#0=100|width" lines between VARV{ and }VARV.
+    bool inVarv = false;
+    for (int i = 1; i <= fields.FieldCount(); ++i) {
+        std::string field;
+        for (char c : fields.Field(i)) {
+            if (c != ' ' && c != '\n') field.push_back(c);
+        }
+        field = std::string(Trim(field));
+        if (field == "}VARV") break;
+        if (field == "VARV{") {
+            inVarv = true;
+            continue;
+        }
+        if (!inVarv || CountCharacters(field) <= 2) continue;
+        std::replace(field.begin(), field.end(), '#', 'V');
+        const std::string line(Trim(std::string_view(field).substr(0, field.find('|'))));
+        result.vVars.emplace_back(line.substr(0, 2), line.size() > 3 ? line.substr(3) : "");
+        header.vVarSummary += line + " | ";
+    }
+    if (header.vVarSummary.size() > 3) DropLastCharacters(header.vVarSummary, 3);
+
+    // R variables: the marked lines between VAR{ and }VAR.
+    bool inVar = false;
+    for (int i = 1; i <= fields.FieldCount(); ++i) {
+        std::string_view field = fields.Field(i);
+        if (!field.empty() && field.front() == '\n') field.remove_prefix(1);
+        if (field == "}VAR") break;
+        if (field == "VAR{") {
+            inVar = true;
+            continue;
+        }
+        if (!inVar) continue;
+        if (field.find("|w|") == std::string_view::npos && allVariables != 1) continue;
+        const std::size_t bar = field.find('|');
+        if (bar != std::string_view::npos) header.rVarNotes += std::string(field.substr(bar + 1));
+        header.rVarNotes += "\u00A6";
+        result.rVarLines.emplace_back(field);
+        std::string line(field);
+        SplitRVarLine(line);
+        header.rVarSummary += line + " \u00A6 ";
+    }
+    if (CountCharacters(header.rVarSummary) > 3) DropLastCharacters(header.rVarSummary, 3);
+}
+
+}  // namespace
+
+RVarEntry SplitRVarLine(std::string& line) {
+    std::replace(line.begin(), line.end(), '#', 'R');
+    FieldSplitter fields;
+    fields.Assign(line, "|=");
+    RVarEntry entry{std::string(fields.Field(1)), std::string(fields.Field(2)),
+                    std::string(fields.Field(3))};
+    line = entry.name + "=" + entry.value;
+    return entry;
+}
+
+std::string PartSizeCaption(const ProgramHeader& header) {
+    return header.unitsText + "   L " + GeneralText(header.partLength) + "    H " +
+           GeneralText(header.partWidth) + "    T " + GeneralText(header.partThickness);
+}
+
+Recognition RecognizeProgramText(std::string_view text, int allVariables, bool dimsFromJob,
+                                 ProgramHeader& header) {
+    Recognition result;
+    header.dialect = Dialect::kNone;
+    header.vVarSummary.clear();
+    header.rVarSummary.clear();
+    header.rVarNotes.clear();
+
+    // Normalised lines: the head is rebuilt with CR LF line ends whatever the file used, so the
+    // header reads the same from any of them.
+    std::vector<std::string_view> lines;
+    ForEachLine(text, [&](std::string_view line) { lines.push_back(line); });
+    const std::string_view firstLine = lines.empty() ? std::string_view() : lines[0];
+
+    FieldSplitter fields;
+    fields.Assign(firstLine, "GXYZT");
+    const double code = NumericValue(fields.Field(2));
+    std::string head;
+    if (code == 71 || code == 70) {
+        header.dialect = Dialect::kGenesis;
+        header.metricUnits = code == 71;
+    } else {
+        for (std::size_t i = 1; i < lines.size() && CountCharacters(head) < kHeadCharacters; ++i) {
+            head += lines[i];
+            head += "\r\n";
+        }
+        head = std::string(FirstCharacters(head, kHeadCharacters));
+        if (ToUpperAscii(head).find("::SIDE=") != std::string::npos) {
+            header.dialect = Dialect::kGenesisEv;
+            header.metricUnits = head.find("::UNm") != std::string::npos;
+        }
+    }
+    if (header.dialect == Dialect::kNone) {
+        result.labDim = "Not a Proper Program File";
+        return result;
+    }
+    header.unitsText = header.metricUnits ? "Metric  " : "Inch    ";
+
+    if (header.dialect == Dialect::kGenesis) {
+        ReadGenesisHeader(firstLine, lines.size() > 1 ? lines[1] : std::string_view(),
+                          dimsFromJob, header, result);
+    } else {
+        ReadGenesisEvHeader(head, allVariables, dimsFromJob, header, result);
+    }
+    result.labDim = PartSizeCaption(header);
+    result.labCmt = header.programComment;
+    result.recognized = true;
+    result.programText.reserve(text.size());
+    for (std::string_view line : lines) {
+        result.programText += line;
+        result.programText += '\n';
+    }
+    return result;
+}
+
+Recognition RecognizeProgram(const std::filesystem::path& path, int allVariables,
+                             bool dimsFromJob, ProgramHeader& header) {
+    std::string text;
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec) ||
+        !ReadTextFile(path, text, nullptr)) {
+        header.dialect = Dialect::kNone;
+        Recognition missing;
+        missing.fileMissing = true;
+        return missing;
+    }
+    return RecognizeProgramText(text, allVariables, dimsFromJob, header);
+}
+
+}  // namespace retracer

@@ -1,0 +1,16 @@
+#include "translate/session.h"
+
+#include "settings/ini_file.h"
+#include "translate/file_lookup.h"
+
+namespace retracer {
+
+void Session::LoadSettings() {
+    const IniFile ini(paths.settingsFile);
+    settings = ReadSettings(ini);
+    roots = LayerRoots::FromSettings(ini);
+    tools = LoadToolTable(paths.appFolder / "Tool.Par");
+    destFolder = PathFromText(settings.destDir);
+}
+
+}  // namespace retracer

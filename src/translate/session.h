@@ -1,0 +1,45 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "drawing/layer_names.h"
+#include "drawing/tool_table.h"
+#include "settings/app_folder.h"
+#include "settings/options.h"
+#include "settings/user_store.h"
+#include "translate/program_header.h"
+#include "translate/prompt.h"
+#include "variables/control_panel_lists.h"
+#include "worklist/worklist.h"
+
+namespace retracer {
+
+// The records that live as long as the application: settings, tool table, the Control Panel
+// lists, the worklist and the header of the program recognised last. The desktop application and
+// the command-line tool each own one and pass it by reference; nothing of it is global.
+struct Session {
+    Session(AppPaths appPaths, Prompt& userPrompt, UserSettingsStore& store)
+        : paths(std::move(appPaths)), prompt(userPrompt), userStore(store) {}
+
+    AppPaths paths;
+    Settings settings;
+    LayerRoots roots;
+    ToolTable tools;
+    std::filesystem::path destFolder;  // where job outputs go
+
+    ControlPanelLists panel;
+    Worklist worklist;
+    ProgramHeader header;
+
+    // Set when the user answers No to "File Not Found": the running batch stops.
+    bool stopRequested = false;
+
+    Prompt& prompt;
+    UserSettingsStore& userStore;
+
+    // Reads Rtrc.INI (options, folders, layer roots) and Tool.Par from the application folder.
+    void LoadSettings();
+};
+
+}  // namespace retracer

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "drawing/drawing_writer.h"
+#include "drawing/drill_hole.h"
+#include "drawing/layer_names.h"
+#include "drawing/route_path.h"
+#include "drawing/tool_table.h"
+#include "settings/options.h"
+#include "translate/field_splitter.h"
+#include "translate/job_state.h"
+#include "translate/program_header.h"
+#include "translate/translation_state.h"
+
+namespace retracer {
+
+// Everything a translator reads and writes while one job runs, by reference: built by the job
+// driver, handed to the translator of the program's dialect.
+struct TranslationContext {
+    TranslationState& state;
+    JobState& job;
+    ProgramHeader& header;
+    const TranslationOptions& options;
+    const ToolTable& tools;
+    const LayerRoots& roots;
+    DrawingWriter& writer;
+
+    HoleOutput Holes() const {
+        return HoleOutput{writer,  job.errText,        state, options, tools, roots,
+                          job.mirrorJob, header.partLength, job.unitDivisor};
+    }
+    RouteOutput Routes(FieldSplitter* line) const {
+        return RouteOutput{writer, job.errText, state, options, roots, job.mirrorJob,
+                           header.partLength, line};
+    }
+    // Reports a problem in the input; the job goes on.
+    void Warn(std::string file, int line, std::string message) const {
+        job.diagnostics.push_back(Diagnostic{std::move(file), line, std::move(message)});
+    }
+};
+
+}  // namespace retracer

@@ -1,0 +1,186 @@
+#include "variables/control_panel_lists.h"
+
+#include <algorithm>
+
+#include "translate/field_splitter.h"
+#include "translate/value_text.h"
+
+namespace retracer {
+namespace {
+
+const std::string kNone;
+
+// Row captions of the dimension list; the letters are the variables the sizes set.
+constexpr std::string_view kDimCaptions[] = {"Length  (L) ", "Height  (H) ", "Thickness  (S) "};
+
+// The grid's row count follows a counter that has gone past it.
+void GrowTo(TextGrid& grid, int row) {
+    if (grid.RowCount() < row) grid.SetRowCount(row);
+}
+
+std::string_view TrimLeadingBlanks(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    return first == text.npos ? std::string_view() : text.substr(first);
+}
+
+}  // namespace
+
+const std::string& TextList::Line(int index) const {
+    return index >= 0 && index < Count() ? lines_[static_cast<std::size_t>(index)] : kNone;
+}
+
+void TextList::Add(std::string_view line) {
+    lines_.emplace_back(line);
+    changes_.Notify({Count(), 1});
+}
+
+void TextList::Assign(std::vector<std::string> lines) {
+    lines_ = std::move(lines);
+    changes_.Notify({});
+}
+
+void TextList::Clear() {
+    if (lines_.empty()) return;
+    lines_.clear();
+    changes_.Notify({});
+}
+
+void ProgramDataLabels::Set(std::string& field, std::string_view text) {
+    if (field == text) return;
+    field.assign(text);
+    changes_.Notify({});
+}
+
+ControlPanelLists::ControlPanelLists()
+    : vVarList_(kVVarRows, 2), rVarList_(0, 3), dimList_(kDimRows, 2), subList_(kSubListRows, 2) {
+    for (int row = 1; row <= kDimRows; ++row) dimList_.SetText(row, 1, kDimCaptions[row - 1]);
+}
+
+void ControlPanelLists::SetVariableListsEnabled(bool enabled) {
+    vVarList_.SetEnabled(enabled);
+    rVarList_.SetEnabled(enabled);
+    dimList_.SetEnabled(enabled);
+}
+
+void ControlPanelLists::AddVVar(VVarMode mode, std::string_view text) {
+    switch (mode) {
+        case VVarMode::kClear:
+            vVarList_.ClearCells();
+            vNameCount_ = 0;
+            vValueCount_ = 0;
+            return;
+        case VVarMode::kName:
+            GrowTo(vVarList_, ++vNameCount_);
+            vVarList_.SetText(vNameCount_, 1, text);
+            return;
+        case VVarMode::kValue:
+            GrowTo(vVarList_, ++vValueCount_);
+            vVarList_.SetText(vValueCount_, 2, text);
+            return;
+    }
+}
+
+RVarFields ControlPanelLists::AddRVar(std::string& entry) {
+    if (entry == "Clear") {
+        rVarList_.ClearCells();
+        rRowCount_ = 0;
+        return {};
+    }
+    std::replace(entry.begin(), entry.end(), '#', 'R');
+    FieldSplitter fields;
+    fields.Assign(entry, "|=");
+    RVarFields split{std::string(fields.Field(1)), std::string(fields.Field(2)),
+                     std::string(fields.Field(3))};
+
+    GrowTo(rVarList_, ++rRowCount_);
+    rVarList_.SetText(rRowCount_, 1, split.name);
+    rVarList_.SetText(rRowCount_, 2, split.value);
+    rVarList_.SetText(rRowCount_, 3, split.description);
+
+    entry = split.name + "=" + split.value;
+    return split;
+}
+
+void ControlPanelLists::ShowPartSize(const ProgramHeader& header) {
+    dimList_.SetText(1, 2, StandardText(header.partLength));
+    dimList_.SetText(2, 2, StandardText(header.partWidth));
+    dimList_.SetText(3, 2, StandardText(header.partThickness));
+}
+
+void ControlPanelLists::ClearPartSize() {
+    for (int row = 1; row <= kDimRows; ++row) dimList_.SetText(row, 2, "");
+}
+
+void ControlPanelLists::AddSubprogramCall(std::string_view caller, const SubprogramCall* call) {
+    if (caller == "Clear") {
+        subList_.ClearCells();
+        subList_.SetEnabled(false);  // shown greyed: the list is a report, not an editor
+        subList_.SetRowCount(0);
+        subList_.SetRowCount(kSubListRows);
+        subCount_ = 0;
+        return;
+    }
+    const std::string& fileName = call != nullptr ? call->fileName : kNone;
+    GrowTo(subList_, ++subCount_);
+    subList_.SetText(subCount_, 1, caller);
+    subList_.SetText(subCount_, 2, fileName);
+
+    std::string note;
+    if (call != nullptr) {
+        for (int i = 0; i < SubprogramCall::kParameterCount; ++i) {
+            const std::string& parameter = call->parameters[static_cast<std::size_t>(i)];
+            if (parameter.empty()) continue;
+            if (note.empty()) note = "Rnnn: " + fileName + "\r";
+            note += "R" + std::to_string(i) + "=" + parameter + "\r";
+        }
+    }
+    subList_.SetNote(subCount_, 2, note);
+}
+
+void ControlPanelLists::ListSubprogramCalls(const std::vector<SubprogramCall>& calls) {
+    AddSubprogramCall("Clear", nullptr);
+    for (const SubprogramCall& call : calls)
+        AddSubprogramCall(StandardText(static_cast<double>(call.parentCall)), &call);
+}
+
+std::string ControlPanelLists::VVarText() const {
+    std::string text;
+    for (int row = 1; row <= kVVarRows; ++row) {
+        if (row > 1) text += kVVarSeparator;
+        text += vVarList_.Text(row, 1);
+        text += '=';
+        text += vVarList_.Text(row, 2);
+    }
+    return text;
+}
+
+RVarTexts ControlPanelLists::RVarText() const {
+    RVarTexts texts;
+    for (int row = 1; row <= kStoredRVarRows; ++row) {
+        const std::string& name = rVarList_.Text(row, 1);
+        if (!TrimLeadingBlanks(name).starts_with('R')) continue;
+        // Both keep the separator after every entry; the text drops its last one below.
+        texts.text += name + "=" + rVarList_.Text(row, 2);
+        texts.text += kRVarSeparator;
+        texts.note += rVarList_.Text(row, 3);
+        texts.note += kRVarSeparator;
+    }
+    if (!texts.text.empty()) texts.text.resize(texts.text.size() - kRVarSeparator.size());
+    return texts;
+}
+
+bool ControlPanelLists::StoreVVarsInRow(Worklist& worklist, int currentRow) const {
+    if (currentRow < 1 || currentRow > worklist.RowCount()) return false;
+    worklist.SetCell(currentRow, WorklistColumn::kVVariables, VVarText());
+    return true;
+}
+
+bool ControlPanelLists::StoreRVarsInRow(Worklist& worklist, int currentRow) const {
+    if (currentRow < 1 || currentRow > worklist.RowCount()) return false;
+    const RVarTexts texts = RVarText();
+    worklist.SetCell(currentRow, WorklistColumn::kRVariables, texts.text);
+    worklist.SetCellNote(currentRow, WorklistColumn::kRVariables, texts.note);
+    return true;
+}
+
+}  // namespace retracer

@@ -1,0 +1,109 @@
+// A Genesis Ev job in memory for the translator's tests: program text goes through the line
+// scanner into the translator, and the drawing is read back from the writer.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "translate/genesis_ev.h"
+#include "translate/line_scanner.h"
+#include "translate/value_text.h"
+
+namespace retracer::testing_ev {
+
+class EvJob : public ScanHandler {
+  public:
+    EvJob() { Reset(); }
+
+    // A new job: fresh state, drawing and translator; the options and mirror flag stay.
+    void Reset() {
+        state = TranslationState();
+        bool mirror = job.mirrorJob;
+        job = JobState();
+        job.mirrorJob = mirror;
+        header = ProgramHeader();
+        writer = DrawingWriter();
+        std::string err;
+        writer.OpenDrawing(err, std::filesystem::temp_directory_path() / "retracer-ev-test.dxf");
+        writer.StartDrawing(err);
+        EXPECT_EQ(err, "");
+        translator.reset();
+    }
+
+    // Scans the program as the job driver does: every scan starts with all conditions true and
+    // ends the open route path.
+    void Run(std::string_view program, std::string file = "TEST.PGM") {
+        if (!translator) translator = std::make_unique<GenesisEvTranslator>(Context());
+        file_ = std::move(file);
+        state.condStack.fill(true);
+        LineScanner scanner;
+        scanner.ScanText(program, *this);
+    }
+
+    void LineRead(LineScanner& scanner) override {
+        translator->TranslateLine(scanner.Current(), file_, scanner.LineNumber());
+    }
+    void ScanEnd(LineScanner&) override { EndRoutePath(Context().Routes(nullptr)); }
+
+    TranslationContext Context() {
+        return TranslationContext{state, job, header, options, tools, roots, writer};
+    }
+
+    const std::vector<Entity>& Entities() const { return writer.Content().entities; }
+
+    // Entities on layers other than the outline's, in drawing order: "layer: shape", shapes
+    // "(x,y)rR" for circles, "x1,y1>x2,y2" for lines, "x,y/bulge ..." for polylines; numbers
+    // to four decimals.
+    std::string Drawn(bool withOutline = false) const {
+        auto n = [](double v) { return FormatPattern(v, "###0.####"); };
+        std::string out;
+        for (const Entity& e : Entities()) {
+            if (!withOutline && e.layer.rfind("BORDER", 0) == 0) continue;
+            out += (out.empty() ? "" : "; ") + e.layer + ": ";
+            if (const auto* c = std::get_if<CircleEntity>(&e.geometry)) {
+                out += "(" + n(c->centre.x) + "," + n(c->centre.y) + ")r" + n(c->radius);
+            } else if (const auto* l = std::get_if<LineEntity>(&e.geometry)) {
+                out += n(l->start.x) + "," + n(l->start.y) + ">" + n(l->end.x) + "," + n(l->end.y);
+            } else if (const auto* p = std::get_if<PolylineEntity>(&e.geometry)) {
+                for (std::size_t i = 0; i < p->vertices.size(); ++i) {
+                    const PolylineVertex& v = p->vertices[i];
+                    out += (i ? " " : "") + n(v.x) + "," + n(v.y) + "/" + n(v.bulge);
+                }
+            } else {
+                out += "?";
+            }
+        }
+        return out;
+    }
+
+    std::string Diagnostics() const {
+        std::string out;
+        for (const Diagnostic& d : job.diagnostics)
+            out += (out.empty() ? "" : "\n") + std::to_string(d.line) + ": " + d.message;
+        return out;
+    }
+
+    TranslationState state;
+    JobState job;
+    ProgramHeader header;
+    TranslationOptions options;
+    ToolTable tools;
+    LayerRoots roots;
+    DrawingWriter writer;
+    std::unique_ptr<GenesisEvTranslator> translator;
+
+  private:
+    std::string file_;
+};
+
+// The usual head of a test program: a part 800 × 600 × 18, machined on its top face.
+inline std::string Program(std::string_view body) {
+    return "::UNm DL=800 DH=600 DS=18\nSIDE#1{\n" + std::string(body) + "}SIDE\n";
+}
+
+}  // namespace retracer::testing_ev
