@@ -18,25 +18,14 @@ namespace retracer::testing_ev {
 
 class EvJob : public ScanHandler {
   public:
-    EvJob() { Reset(); }
-
-    // A new job: fresh state, drawing and translator; the options and mirror flag stay.
-    void Reset() {
-        state = TranslationState();
-        bool mirror = job.mirrorJob;
-        job = JobState();
-        job.mirrorJob = mirror;
-        header = ProgramHeader();
-        writer = DrawingWriter();
+    EvJob() {
         std::string err;
         writer.OpenDrawing(err, std::filesystem::temp_directory_path() / "retracer-ev-test.dxf");
         writer.StartDrawing(err);
         EXPECT_EQ(err, "");
-        translator.reset();
     }
 
-    // Scans the program as the job driver does: every scan starts with all conditions true and
-    // ends the open route path.
+    // Scans as the job driver does: all conditions true at the start, the route path ended.
     void Run(std::string_view program, std::string file = "TEST.PGM") {
         if (!translator) translator = std::make_unique<GenesisEvTranslator>(Context());
         file_ = std::move(file);
@@ -44,43 +33,34 @@ class EvJob : public ScanHandler {
         LineScanner scanner;
         scanner.ScanText(program, *this);
     }
-
-    void LineRead(LineScanner& scanner) override {
-        translator->TranslateLine(scanner.Current(), file_, scanner.LineNumber());
+    void LineRead(LineScanner& s) override {
+        translator->TranslateLine(s.Current(), file_, s.LineNumber());
     }
     void ScanEnd(LineScanner&) override { EndRoutePath(Context().Routes(nullptr)); }
-
     TranslationContext Context() {
         return TranslationContext{state, job, header, options, tools, roots, writer};
     }
-
     const std::vector<Entity>& Entities() const { return writer.Content().entities; }
 
-    // Entities on layers other than the outline's, in drawing order: "layer: shape", shapes
-    // "(x,y)rR" for circles, "x1,y1>x2,y2" for lines, "x,y/bulge ..." for polylines; numbers
-    // to four decimals.
+    // "layer: shape; ..." with circles "(x,y)rR", lines "x1,y1>x2,y2", polylines
+    // "x,y/bulge ..."; the outline's layers only when asked.
     std::string Drawn(bool withOutline = false) const {
         auto n = [](double v) { return FormatPattern(v, "###0.####"); };
         std::string out;
         for (const Entity& e : Entities()) {
             if (!withOutline && e.layer.rfind("BORDER", 0) == 0) continue;
             out += (out.empty() ? "" : "; ") + e.layer + ": ";
-            if (const auto* c = std::get_if<CircleEntity>(&e.geometry)) {
+            if (const auto* c = std::get_if<CircleEntity>(&e.geometry))
                 out += "(" + n(c->centre.x) + "," + n(c->centre.y) + ")r" + n(c->radius);
-            } else if (const auto* l = std::get_if<LineEntity>(&e.geometry)) {
+            else if (const auto* l = std::get_if<LineEntity>(&e.geometry))
                 out += n(l->start.x) + "," + n(l->start.y) + ">" + n(l->end.x) + "," + n(l->end.y);
-            } else if (const auto* p = std::get_if<PolylineEntity>(&e.geometry)) {
-                for (std::size_t i = 0; i < p->vertices.size(); ++i) {
-                    const PolylineVertex& v = p->vertices[i];
-                    out += (i ? " " : "") + n(v.x) + "," + n(v.y) + "/" + n(v.bulge);
-                }
-            } else {
-                out += "?";
-            }
+            else if (const auto* p = std::get_if<PolylineEntity>(&e.geometry))
+                for (std::size_t i = 0; i < p->vertices.size(); ++i)
+                    out += (i ? " " : "") + n(p->vertices[i].x) + "," + n(p->vertices[i].y) + "/" +
+                           n(p->vertices[i].bulge);
         }
         return out;
     }
-
     std::string Diagnostics() const {
         std::string out;
         for (const Diagnostic& d : job.diagnostics)
