@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts Retracer on the bundled sample workspace.
-# Without a display it runs the command-line tool on the samples instead and prints what it wrote.
+# Without a display it translates the sample programs with the command-line tool instead and
+# prints the drawings it wrote.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -8,13 +9,25 @@ cd "$(dirname "$0")"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc 2>/dev/null || echo 2)"
 
+# The sample workspace: an application folder with the samples' tool table and the letter
+# library, reading programs from samples/ and writing drawings to build/workspace/DXF.
 app=build/app
+workspace="$PWD/build/workspace"
+mkdir -p "$workspace/DXF" "$workspace/TMP" "$workspace/NestTmp"
+cp samples/Tool.Par "$workspace/Tool.Par"
+ln -sfn "$PWD/$app/Letters" "$workspace/Letters"
+if [ ! -f "$workspace/Rtrc.INI" ]; then
+    printf '[Config]\r\nSourceDir=%s/samples\r\nDestDir=%s/DXF\r\n' "$PWD" "$workspace" \
+        >"$workspace/Rtrc.INI"
+fi
+export RETRACER_HOME="$workspace"
+
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     exec "$app/retracer" "$@"
 fi
 
-echo "No display: running the command-line tool on the samples."
+echo "No display: translating the sample programs with the command-line tool."
 "$app/retracer-cli" --version
-"$app/retracer-cli" settings
-"$app/retracer-cli" eval --var L=600 --var H=400 --var A=2 --var B=3 --var C=7 --var D=1 --var R5=12 \
-    --file samples/expressions.txt
+shopt -s nullglob
+programs=(samples/*.PGM samples/*.CNC)
+"$app/retracer-cli" translate "${programs[@]}"

@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 
+#include "pipeline_support.h"
 #include "translate/genesis_ev.h"
 #include "translate/line_scanner.h"
 
@@ -33,7 +34,7 @@ const Program& BigProgram() {
         Program p;
         std::string& t = p.text;
         t.reserve(static_cast<std::size_t>(kBlocks) * 60);
-        t += "::UNm DL=2400 DH=1200 DS=18\n";
+        t += "$=Benchmark panel\n::UNm DL=2400 DH=1200 DS=18\n::SIDE=1;\n";
         t += "VAR{\n";
         for (int n = 0; n < 300; ++n) {
             t += "#" + std::to_string(n) + "=";
@@ -142,5 +143,13 @@ void BM_TranslateGenesisEvProgram(benchmark::State& s) {
     s.counters["diagnostics"] = static_cast<double>(diagnostics);
 }
 BENCHMARK(BM_TranslateGenesisEvProgram)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The same program from its file to the written DXF, through recognition and the job driver.
+void BM_TranslateGenesisEvPipeline(benchmark::State& s) {
+    const Program& program = BigProgram();
+    retracer::bench::RunPipeline(s, "BENCH.PGM", program.text, program.lines,
+                                 "5,0,0,8\r\n21,0,0,10\r\n");
+}
+BENCHMARK(BM_TranslateGenesisEvPipeline)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 }  // namespace

@@ -124,6 +124,55 @@ TEST_F(JobDriverTest, SubprogramsAreScannedBreadthFirstWithAccumulatedOffsets) {
     EXPECT_EQ(session_->panel.SubList().Text(3, 2), "b.pgm");
 }
 
+// The numbers of an entity's geometry, in a fixed order, for comparing drawings within rounding.
+std::vector<double> GeometryNumbers(const Entity& e) {
+    std::vector<double> n;
+    if (const auto* c = std::get_if<CircleEntity>(&e.geometry)) n = {c->centre.x, c->centre.y, c->radius};
+    if (const auto* l = std::get_if<LineEntity>(&e.geometry))
+        n = {l->start.x, l->start.y, l->end.x, l->end.y};
+    if (const auto* p = std::get_if<PolylineEntity>(&e.geometry))
+        for (const PolylineVertex& v : p->vertices) n.insert(n.end(), {v.x, v.y, v.bulge});
+    return n;
+}
+
+TEST_F(JobDriverTest, ASubprogramDrawsWhatTheSameBlocksDrawAtItsOffset) {
+    // Relative arc centres, the radius and start angle of a hole circle and the Y end of a groove
+    // along Y are distances or angles: the call's offset moves the shape, it does not change it.
+    const std::string blocks =
+        "W#1010{ #1=X+60 #2=Y+60 #8509=4 #8510=30 #8511=20 #8517=0 #8513=90 #3=-8 }\n"
+        "W#1051{ #8510=X+5 #8511=Y+10 #8517=Y+90 #3=-8 #8516=12 }\n"
+        "W#89{ #1=X+10 #2=Y+10 #3=-12 #205=3 }\n"
+        "W#2101{ #1=X+30 #2=Y+10 #31=10 #32=0 }\n"
+        "W#2113{ #31=0 #32=10 #8044=90 #34=1 }\n"
+        "W#2113{ #31=a=X+20 #32=a=Y+40 #8044=0 }\n";
+    auto shifted = [&](const char* x, const char* y) {
+        std::string text = blocks;
+        for (std::size_t at; (at = text.find('X')) != std::string::npos;) text.replace(at, 1, x);
+        for (std::size_t at; (at = text.find('Y')) != std::string::npos;) text.replace(at, 1, y);
+        return text;
+    };
+    const fs::path direct =
+        Write("DIRECT.PGM", std::string(kHeader) + shifted("100", "50") + "}SIDE\n");
+    const fs::path called = Write(
+        "CALLED.PGM",
+        std::string(kHeader) + "W#2010{ #8098=SHAPES.PGM #8020=100 #8021=50 }\n}SIDE\n");
+    Write("SUB/SHAPES.PGM", "$\n::SIDE=1;\nSIDE#1{\n" + shifted("0", "0") + "}SIDE\n");
+
+    const Drawing want = Read(Translate(direct).outcome.output);
+    const Drawing got = Read(Translate(called).outcome.output);
+    EXPECT_TRUE(lastJob_.diagnostics.empty());
+    ASSERT_EQ(got.entities.size(), want.entities.size());
+    ASSERT_GT(want.entities.size(), 8u);
+    for (std::size_t i = 0; i < want.entities.size(); ++i) {
+        EXPECT_EQ(got.entities[i].layer, want.entities[i].layer);
+        const std::vector<double> a = GeometryNumbers(want.entities[i]);
+        const std::vector<double> b = GeometryNumbers(got.entities[i]);
+        ASSERT_EQ(a.size(), b.size()) << want.entities[i].layer;
+        for (std::size_t k = 0; k < a.size(); ++k)
+            EXPECT_NEAR(a[k], b[k], 1e-3) << want.entities[i].layer << " number " << k;
+    }
+}
+
 TEST_F(JobDriverTest, MissingSubprogramsNameTheLastOne) {
     const fs::path main = Write("MAIN.PGM", std::string(kHeader) +
                                                 "W#2010{ #8098=GONE1.PGM }\n"

@@ -44,6 +44,13 @@ struct BlockParams {
     std::array<std::string, 6> operands{};
     std::array<int, 3> operators{};
     std::array<int, 2> joiners{};
+    // The call offsets added above, and the values of the parameters that some blocks read as
+    // distances or angles rather than positions (relative centres, the radius and start angle of
+    // a hole circle, the Y end of a groove along Y), as given: a subprogram must not shift those.
+    double offsetX = 0, offsetY = 0;
+    struct {
+        float centreX = 0, centreY = 0, ax = 0, ay = 0, bx = 0;
+    } given;
 };
 
 // Translates the lines of a Genesis Ev program (and of its subprograms) into the job's drawing.

@@ -80,9 +80,10 @@ void GenesisEvTranslator::CircleHoles(Block& block) {
     EndRoutePath(ctx_.Routes(&block.line));
     ReadBlockParams(false);
     const BlockParams& p = params_;
-    const float radius = p.ay;
-    float angle = p.ax;
-    const float step = p.bx != 0 && p.count != 0 ? 360.0f / static_cast<float>(p.count) : p.step;
+    const float radius = p.given.ay;
+    float angle = p.given.ax;
+    const float step =
+        p.given.bx != 0 && p.count != 0 ? 360.0f / static_cast<float>(p.count) : p.step;
     const std::string tool = "0" + GeneralText(p.length);
     for (int i = 1; i <= p.count; ++i) {
         Hole(p.x + radius * CosDeg(angle), p.y + radius * SinDeg(angle), tool);
@@ -177,7 +178,8 @@ void GenesisEvTranslator::GrooveAlongX(Block& block) {
 void GenesisEvTranslator::GrooveAlongY(Block& block) {
     EndRoutePath(ctx_.Routes(&block.line));
     ReadBlockParams(true);
-    Groove(params_.ax, params_.ay, params_.ax, params_.bx);
+    Groove(params_.ax, params_.ay, params_.ax,
+           static_cast<float>(params_.given.bx + params_.offsetY));
 }
 
 // ---- Routing ---------------------------------------------------------------------------------
@@ -252,8 +254,12 @@ void GenesisEvTranslator::ArcByCentreOffsets(Block& block) {
     ReadBlockParams(false);
     const BlockParams& p = params_;
     const TranslationState& state = ctx_.state;
-    const double i = p.cxGiven ? p.centreX : (p.x - state.curX) / 2.0;
-    const double j = p.cyGiven ? p.centreY : (p.y - state.curY) / 2.0;
+    const double i = !p.cxGiven    ? (p.x - state.curX) / 2.0
+                     : p.cxAbsolute ? p.centreX
+                                    : p.given.centreX;
+    const double j = !p.cyGiven    ? (p.y - state.curY) / 2.0
+                     : p.cyAbsolute ? p.centreY
+                                    : p.given.centreY;
     const double cx = p.cxAbsolute ? i : state.curX + i;
     const double cy = p.cyAbsolute ? j : state.curY + j;
     RouteArc(block, cx, cy, p.x, p.y, p.direction == 0);
@@ -313,9 +319,10 @@ void GenesisEvTranslator::ArcToAngle(Block& block) {
         cy = p.centreY;
         radius = std::hypot(state.curX - cx, state.curY - cy);
     } else {
-        radius = std::hypot(static_cast<double>(p.centreX), static_cast<double>(p.centreY));
-        cx = state.curX + static_cast<double>(p.centreX);
-        cy = state.curY + static_cast<double>(p.centreY);
+        radius = std::hypot(static_cast<double>(p.given.centreX),
+                            static_cast<double>(p.given.centreY));
+        cx = state.curX + static_cast<double>(p.given.centreX);
+        cy = state.curY + static_cast<double>(p.given.centreY);
     }
     RouteArc(block, cx, cy, cx + radius * CosDeg(p.angle), cy + radius * SinDeg(p.angle),
              p.direction == 0);

@@ -64,12 +64,14 @@ constexpr ParamField kParamFields[] = {
     {31,
      [](ParamInput& in) {
          in.p.centreX = Off(in.v, in.offX);
+         in.p.given.centreX = static_cast<float>(in.v);
          in.p.cxGiven = true;
          in.p.cxAbsolute = in.absolute;
      }},
     {32,
      [](ParamInput& in) {
          in.p.centreY = Off(in.v, in.offY);
+         in.p.given.centreY = static_cast<float>(in.v);
          in.p.cyGiven = true;
          in.p.cyAbsolute = in.absolute;
      }},
@@ -104,8 +106,16 @@ constexpr ParamField kParamFields[] = {
     {8075, [](ParamInput& in) { in.p.operands[5] = GeneralText(in.v); }},
     {8500, [](ParamInput& in) { in.p.tool = RoundParam(in, in.v); }},
     {8509, [](ParamInput& in) { in.p.count = RoundParam(in, in.v); }},
-    {8510, [](ParamInput& in) { in.p.ax = Off(in.v, in.offX); }},
-    {8511, [](ParamInput& in) { in.p.ay = Off(in.v, in.offY); }},
+    {8510,
+     [](ParamInput& in) {
+         in.p.ax = Off(in.v, in.offX);
+         in.p.given.ax = static_cast<float>(in.v);
+     }},
+    {8511,
+     [](ParamInput& in) {
+         in.p.ay = Off(in.v, in.offY);
+         in.p.given.ay = static_cast<float>(in.v);
+     }},
     {8512,
      [](ParamInput& in) {
          in.p.depth = std::fabs(in.v);
@@ -121,8 +131,16 @@ constexpr ParamField kParamFields[] = {
              in.p.diameter = in.v;
          }
      }},
-    {8517, [](ParamInput& in) { in.p.bx = Off(in.v, in.offX); }},
-    {8518, [](ParamInput& in) { in.p.bx = Off(in.v, in.offX); }},
+    {8517,
+     [](ParamInput& in) {
+         in.p.bx = Off(in.v, in.offX);
+         in.p.given.bx = static_cast<float>(in.v);
+     }},
+    {8518,
+     [](ParamInput& in) {
+         in.p.bx = Off(in.v, in.offX);
+         in.p.given.bx = static_cast<float>(in.v);
+     }},
     {8519, [](ParamInput& in) { in.p.by = Off(in.v, in.offY); }},
     {8520, [](ParamInput& in) { in.p.pitch = in.v; }},
     {8526, [](ParamInput& in) { in.p.angle = in.v; }},
@@ -193,6 +211,8 @@ void GenesisEvTranslator::ReadBlockParams(bool groove) {
     std::replace(body_.begin(), body_.end(), '#', ' ');
 
     const SubprogramCall* call = ctx_.job.CurrentCall();
+    params_.offsetX = call ? call->offsetX : 0.0;
+    params_.offsetY = call ? call->offsetY : 0.0;
     TranslationState& state = ctx_.state;
     ForEachParameter(body_, [&](int number, std::string_view value, std::string_view rest) {
         const ParamField* field = FindParamField(number);

@@ -1,0 +1,97 @@
+// Shared harness of the whole-pipeline benchmarks: program text on disk to a written DXF file,
+// through the same entry point the Process button and `retracer-cli translate` use.
+#pragma once
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "settings/user_store.h"
+#include "translate/job_driver.h"
+
+namespace retracer::bench {
+
+// Peak resident memory of this process so far, in MB.
+inline double PeakResidentMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in kB on Linux
+}
+
+// A scratch workspace: application folder (Tool.Par with the tools the programs use), the
+// program file and the destination folder. Removed again when the benchmark ends.
+class PipelineWorkspace {
+  public:
+    PipelineWorkspace(std::string_view programName, const std::string& text,
+                      std::string_view toolPar) {
+        root_ = std::filesystem::temp_directory_path() /
+                ("retracer-bench-" + std::string(programName));
+        std::filesystem::remove_all(root_);
+        std::filesystem::create_directories(root_ / "app");
+        std::filesystem::create_directories(root_ / "out");
+        std::ofstream(root_ / "app" / "Tool.Par", std::ios::binary) << toolPar;
+        program_ = root_ / std::string(programName);
+        std::ofstream(program_, std::ios::binary) << text;
+        session_ = std::make_unique<Session>(ResolveAppPaths(root_ / "app", nullptr), prompt_,
+                                             store_);
+        session_->LoadSettings();
+        session_->destFolder = root_ / "out";
+    }
+    ~PipelineWorkspace() {
+        session_.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(root_, ec);
+    }
+    PipelineWorkspace(const PipelineWorkspace&) = delete;
+    PipelineWorkspace& operator=(const PipelineWorkspace&) = delete;
+
+    ProgramJobResult Translate(JobState& job) {
+        ProgramJob request;
+        request.program = program_;
+        return TranslateProgramFile(*session_, job, request);
+    }
+
+  private:
+    std::filesystem::path root_;
+    std::filesystem::path program_;
+    RecordingPrompt prompt_;
+    MemoryUserSettingsStore store_;
+    std::unique_ptr<Session> session_;
+};
+
+// Translates the program once per iteration and reports lines per second, entities, the size of
+// the written file and the peak memory of the process. Run a pipeline benchmark alone (with
+// --benchmark_filter) for the peak to be its own.
+inline void RunPipeline(benchmark::State& s, std::string_view programName, const std::string& text,
+                        std::int64_t lines, std::string_view toolPar) {
+    PipelineWorkspace workspace(programName, text, toolPar);
+    std::size_t entities = 0;
+    std::size_t diagnostics = 0;
+    std::uintmax_t bytes = 0;
+    bool written = true;
+    for (auto _ : s) {
+        JobState job;
+        const ProgramJobResult result = workspace.Translate(job);
+        written = written && result.recognized && result.outcome.written;
+        entities = result.outcome.entityCount;
+        diagnostics = job.diagnostics.size();
+        std::error_code ec;
+        bytes = std::filesystem::file_size(result.outcome.output, ec);
+        benchmark::DoNotOptimize(entities);
+    }
+    if (!written) s.SkipWithError("the program was not translated into a written drawing");
+    s.SetItemsProcessed(static_cast<std::int64_t>(s.iterations()) * lines);
+    s.counters["lines"] = static_cast<double>(lines);
+    s.counters["entities"] = static_cast<double>(entities);
+    s.counters["diagnostics"] = static_cast<double>(diagnostics);
+    s.counters["dxf_MB"] = static_cast<double>(bytes) / (1024.0 * 1024.0);
+    s.counters["peak_MB"] = PeakResidentMegabytes();
+}
+
+}  // namespace retracer::bench
