@@ -7,7 +7,7 @@ output file name and what the drawing must hold:
   "only_these_layers": true                 no other layer holds entities
   "entities": [{"layer", "type", ...}]      entities that must be present: CIRCLE "center",
                                             "radius"; LINE "start", "end"; POLYLINE "vertices"
-                                            as [x, y, bulge]; TEXT "insert", "text"
+                                            as [x, y, bulge]; TEXT "text" (and "insert")
   "diagnostics": n                          number of diagnostics the CLI reports (default 0)
 
 The CLI runs in a scratch application folder holding the samples' Tool.Par and the build's
@@ -76,7 +76,8 @@ def matches(entity, want):
         return len(got) == len(want["vertices"]) and all(
             close(g, w) for g, w in zip(got, want["vertices"]))
     if kind == "TEXT":
-        return entity.dxf.text == want["text"] and close(xy(entity.dxf.insert), want["insert"])
+        return entity.dxf.text == want["text"] and (
+            "insert" not in want or close(xy(entity.dxf.insert), want["insert"]))
     return False
 
 
@@ -125,7 +126,7 @@ def main():
         os.makedirs(app)
         tools = os.path.join(args.samples, "Tool.Par")
         shutil.copy(tools if os.path.exists(tools) else os.path.join(args.app, "Tool.Par"), app)
-        letters = os.path.join(args.app, "Letters")
+        letters = os.path.abspath(os.path.join(args.app, "Letters"))
         if os.path.isdir(letters):
             os.symlink(letters, os.path.join(app, "Letters"))
         for name in files:

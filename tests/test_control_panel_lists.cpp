@@ -180,4 +180,18 @@ TEST(ControlPanelListsTest, ClearResetsTheSubprogramListToTenRows) {
     EXPECT_EQ(lists.SubList().Text(1, 2), "");
 }
 
+TEST(TextListTest, ProgramTextIsListedLineByLine) {
+    TextList list;
+    list.AssignText("G71 X10\n\n(comment)");  // an empty line, and a last line without "\n"
+    ASSERT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.Line(0), "G71 X10");
+    EXPECT_EQ(list.Line(1), "");
+    EXPECT_EQ(list.Line(2), "(comment)");
+    EXPECT_EQ(list.Line(3), "");
+    list.Add("G1 X5");
+    EXPECT_EQ(list.Line(3), "G1 X5");
+    list.AssignText("");
+    EXPECT_EQ(list.Count(), 0);
+}
+
 }  // namespace

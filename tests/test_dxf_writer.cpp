@@ -228,6 +228,17 @@ TEST(DxfWriter, LargeDrawingsKeepOrderAndReportFailingStreams) {
     const std::string text = DxfText(large);
     EXPECT_GT(text.size(), 4u << 20);
     EXPECT_TRUE(stream.str() == text);
+    std::string pieces;
+    int calls = 0;
+    EXPECT_TRUE(WriteDxf(large, [&](std::string_view piece) {
+        pieces += piece;
+        return ++calls < 1000;
+    }));
+    EXPECT_GT(calls, 4);  // handed on in pieces, not as one text
+    EXPECT_TRUE(pieces == text);
+    calls = 0;
+    EXPECT_FALSE(WriteDxf(large, [&](std::string_view) { return ++calls > 2; }));
+    EXPECT_EQ(calls, 1);  // a sink that refused gets nothing more
     const auto records = SectionRecords(text);
     ASSERT_EQ(records.size(), large.entities.size());
     for (std::size_t i = 0; i + 1 < records.size(); ++i)

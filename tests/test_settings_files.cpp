@@ -84,6 +84,24 @@ TEST_F(AtomicFileTest, WritesExactBytesAndReportsFailures) {
     EXPECT_NE(error.find("missing.ini"), std::string::npos) << error;
 }
 
+TEST_F(AtomicFileTest, StreamedContentArrivesWholeOrNotAtAll) {
+    Put(folder_ / "big.dxf", "old");
+    const auto pieces = [](bool abandon) {
+        return [abandon](const retracer::ContentSink& sink) {
+            for (char c : std::string("abc"))
+                if (!sink(std::string(3, c))) return false;
+            return !abandon;
+        };
+    };
+    std::string error;
+    EXPECT_FALSE(WriteFileAtomically(folder_ / "big.dxf", pieces(true), &error));
+    EXPECT_NE(error.find("big.dxf"), std::string::npos) << error;
+    EXPECT_EQ(Get(folder_ / "big.dxf"), "old");
+    EXPECT_EQ(Names(), std::vector<std::string>{"big.dxf"});
+    ASSERT_TRUE(WriteFileAtomically(folder_ / "big.dxf", pieces(false), &error)) << error;
+    EXPECT_EQ(Get(folder_ / "big.dxf"), "aaabbbccc");
+}
+
 #ifndef _WIN32
 TEST_F(AtomicFileTest, ALinkStaysALinkAndPermissionsAreKept) {
     fs::create_directory(folder_ / "real");

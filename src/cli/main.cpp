@@ -13,6 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/batch_command.h"
 #include "settings/app_folder.h"
 #include "settings/ini_file.h"
 #include "settings/options.h"
@@ -285,8 +286,28 @@ int main(int argc, char** argv) {
     translate->add_flag("--json", translateOptions.json, "Print a JSON summary");
     translate->add_flag("--verbose", translateOptions.verbose, "Print the diagnostics");
 
+    retracer::cli::BatchOptions batchOptions;
+    auto* batch = app.add_subcommand("batch", "Translate every job of a worklist (.lst or .csv)");
+    batch->add_option("worklist", batchOptions.worklist, "Worklist file")->required();
+    batch->add_option("--app-folder", batchOptions.appFolder,
+                      "Application folder (Rtrc.INI, Tool.Par, Letters)");
+    batch->add_option("--dest", batchOptions.dest,
+                      "Destination folder (default: DestDir of the settings)");
+    batch->add_option("--set", batchOptions.overrides,
+                      "Override a Config setting for this run (Key=Value)")
+        ->allow_extra_args(false);
+    batch->add_option("--jobs", batchOptions.jobs,
+                      "Translations at once (default: the number of cores)")
+        ->check(CLI::Range(1, 256));
+    batch->add_flag("--json", batchOptions.json, "Print a JSON summary");
+    batch->add_flag("--verbose", batchOptions.verbose, "Print the diagnostics");
+
     CLI11_PARSE(app, argc, argv);
     if (*translate) return RunTranslate(translateOptions, argv[0]);
+    if (*batch) {
+        StderrPrompt prompt;
+        return retracer::cli::RunBatch(batchOptions, argv[0], prompt, ApplySettingOverride);
+    }
 
     const retracer::AppPaths paths =
         retracer::ResolveAppPaths(retracer::ExecutableFolder(argv[0]), std::getenv("RETRACER_HOME"));

@@ -222,7 +222,8 @@ void DrawingWriter::CloseDrawing(std::string& errText) {
         EndPolyline(ignored);
     }
     std::string error;
-    if (!WriteFileAtomically(file_, DxfText(drawing_), &error)) {
+    const auto write = [this](const ContentSink& sink) { return WriteDxf(drawing_, sink); };
+    if (!WriteFileAtomically(file_, write, &error)) {
         errText = "Cannot write the drawing: " + error;
         return;
     }

@@ -14,6 +14,7 @@
 #include <ostream>
 #include <string_view>
 #include <system_error>
+#include <functional>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -919,6 +920,29 @@ Extents DrawingExtents(const Drawing& drawing) {
 void WriteDxf(const Drawing& drawing, std::ostream& out) {
     DxfEmitter emitter(&FlushToStream, &out);
     DxfFileWriter(drawing, emitter).Write();
+}
+
+namespace {
+
+struct SinkTarget {
+    const std::function<bool(std::string_view)>* sink;
+    bool ok = true;
+};
+
+void FlushToSink(void* target, const char* data, std::size_t size) {
+    auto* t = static_cast<SinkTarget*>(target);
+    if (t->ok) t->ok = (*t->sink)(std::string_view(data, size));
+}
+
+}  // namespace
+
+bool WriteDxf(const Drawing& drawing, const std::function<bool(std::string_view)>& sink) {
+    SinkTarget target{&sink};
+    {
+        DxfEmitter emitter(&FlushToSink, &target);
+        DxfFileWriter(drawing, emitter).Write();
+    }
+    return target.ok;
 }
 
 std::string DxfText(const Drawing& drawing) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 #include "drawing/drawing.h"
 
@@ -29,6 +31,11 @@ Extents DrawingExtents(const Drawing& drawing);
 // header stays at zero. Non-finite numbers are written as 0. Large drawings are formatted on
 // several threads; the text is the same.
 void WriteDxf(const Drawing& drawing, std::ostream& out);
+
+// The same text handed to `sink` in pieces as it is formatted, so a large drawing never has to
+// be held as one text; a sink that returns false gets nothing more. Returns what the sink last
+// returned.
+bool WriteDxf(const Drawing& drawing, const std::function<bool(std::string_view)>& sink);
 
 // The same text as WriteDxf, as one string.
 std::string DxfText(const Drawing& drawing);

@@ -65,13 +65,15 @@ fs::path TemporaryBeside(const fs::path& target, unsigned attempt) {
 
 constexpr unsigned kCreateAttempts = 64;
 
+using Producer = std::function<bool(const ContentSink&)>;
+
 #ifdef _WIN32
 
 std::string WindowsReason(DWORD code) {
     return std::system_category().message(static_cast<int>(code));
 }
 
-bool WriteAndReplace(const fs::path& target, std::string_view content, std::string* error) {
+bool WriteAndReplace(const fs::path& target, const Producer& produce, std::string* error) {
     HANDLE file = INVALID_HANDLE_VALUE;
     fs::path temporary;
     for (unsigned attempt = 0; attempt < kCreateAttempts; ++attempt) {
@@ -91,15 +93,21 @@ bool WriteAndReplace(const fs::path& target, std::string_view content, std::stri
         SetError(error, what + " " + Quoted(target) + ": " + WindowsReason(code));
         return false;
     };
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const DWORD chunk =
-            static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1u << 30));
-        DWORD written = 0;
-        if (!WriteFile(file, content.data() + done, chunk, &written, nullptr))
-            return fail("Cannot write the new content of", GetLastError());
-        done += written;
-    }
+    DWORD writeError = 0;
+    const ContentSink sink = [&](std::string_view content) {
+        std::size_t done = 0;
+        while (writeError == 0 && done < content.size()) {
+            const DWORD chunk =
+                static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1u << 30));
+            DWORD written = 0;
+            if (!WriteFile(file, content.data() + done, chunk, &written, nullptr))
+                writeError = GetLastError();
+            done += written;
+        }
+        return writeError == 0;
+    };
+    if (!produce(sink) || writeError != 0)
+        return fail("Cannot write the new content of", writeError != 0 ? writeError : ERROR_CANCELLED);
     if (!FlushFileBuffers(file)) return fail("Cannot flush the new content of", GetLastError());
     const bool closed = CloseHandle(file);
     file = INVALID_HANDLE_VALUE;
@@ -136,7 +144,7 @@ void SyncFolder(const fs::path& folder) {
     ::close(fd);
 }
 
-bool WriteAndReplace(const fs::path& target, std::string_view content, std::string* error) {
+bool WriteAndReplace(const fs::path& target, const Producer& produce, std::string* error) {
     int fd = -1;
     fs::path temporary;
     for (unsigned attempt = 0; attempt < kCreateAttempts; ++attempt) {
@@ -160,7 +168,13 @@ bool WriteAndReplace(const fs::path& target, std::string_view content, std::stri
     if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
         ::fchmod(fd, existing.st_mode & 07777);  // best effort: keep who may read the file
 
-    if (!WriteAll(fd, content)) return fail("Cannot write the new content of", errno);
+    int writeError = 0;
+    const ContentSink sink = [&](std::string_view content) {
+        if (writeError == 0 && !WriteAll(fd, content)) writeError = errno;
+        return writeError == 0;
+    };
+    if (!produce(sink) || writeError != 0)
+        return fail("Cannot write the new content of", writeError != 0 ? writeError : ECANCELED);
     if (::fsync(fd) != 0) return fail("Cannot flush the new content of", errno);
     const int closed = ::close(fd);
     fd = -1;
@@ -175,6 +189,11 @@ bool WriteAndReplace(const fs::path& target, std::string_view content, std::stri
 }  // namespace
 
 bool WriteFileAtomically(const fs::path& target, std::string_view content, std::string* error) {
+    return WriteFileAtomically(
+        target, [content](const ContentSink& sink) { return sink(content); }, error);
+}
+
+bool WriteFileAtomically(const fs::path& target, const Producer& produce, std::string* error) {
     if (target.empty() || !target.has_filename()) {
         SetError(error, "Cannot write " + Quoted(target) + ": not a file name");
         return false;
@@ -183,9 +202,9 @@ bool WriteFileAtomically(const fs::path& target, std::string_view content, std::
     std::error_code ec;
     if (fs::is_symlink(fs::symlink_status(target, ec))) {
         const fs::path resolved = fs::weakly_canonical(target, ec);
-        if (!ec) return WriteAndReplace(resolved, content, error);
+        if (!ec) return WriteAndReplace(resolved, produce, error);
     }
-    return WriteAndReplace(target, content, error);
+    return WriteAndReplace(target, produce, error);
 }
 
 bool ReadWholeFile(const fs::path& path, std::string& bytes, std::string* error) {

@@ -6,12 +6,16 @@
 
 #include "drawing/drawing_writer.h"
 #include "drawing/route_path.h"
+#include "labels/job_labels.h"
+#include "labels/label_block.h"
 #include "translate/file_lookup.h"
 #include "translate/genesis_ev.h"
+#include "translate/genesis_iso.h"
 #include "translate/line_scanner.h"
 #include "translate/text_codec.h"
 #include "translate/translation_context.h"
 #include "translate/value_text.h"
+#include "variables/job_variables.h"
 
 namespace retracer {
 namespace {
@@ -41,6 +45,8 @@ public:
         : context_(context), translate_(std::move(translate)) {}
 
     void SetFile(std::string file) { file_ = std::move(file); }
+    // The lists that show the variables a worklist row loads.
+    void SetPanel(ControlPanelLists* panel) { panel_ = panel; }
 
     void ScanBegin(LineScanner&) override {
         JobState& job = context_.job;
@@ -66,6 +72,9 @@ public:
             }
         }
         // A job from a worklist row loads the row's variables here (worklist runs).
+        if (job.CurrentCall() == nullptr && job.currentRow != 0 && panel_ != nullptr) {
+            LoadJobVariables(job.rowVariables, context_.header, state, *panel_);
+        }
     }
 
     void LineRead(LineScanner& scanner) override {
@@ -78,6 +87,7 @@ private:
     const TranslationContext& context_;
     LineTranslator translate_;
     std::string file_;
+    ControlPanelLists* panel_ = nullptr;
 };
 
 void ApplyRecognition(Session& session, Recognition& found) {
@@ -97,9 +107,7 @@ void ApplyRecognition(Session& session, Recognition& found) {
         panel.AddRVar(clear);
         for (std::string& line : found.rVarLines) panel.AddRVar(line);
     }
-    std::vector<std::string> lines;
-    ForEachLine(found.programText, [&lines](std::string_view line) { lines.emplace_back(line); });
-    panel.PrgList().Assign(std::move(lines));
+    panel.PrgList().AssignText(std::move(found.programText));
 }
 
 }  // namespace
@@ -167,7 +175,15 @@ JobOutcome TranslateJob(Session& session, JobState& job, int jobNumber,
             genesisEv->TranslateLine(line, file, number);
         };
     }
+    std::unique_ptr<GenesisIsoTranslator> genesisIso;
+    if (session.header.dialect == Dialect::kGenesis) {
+        genesisIso = std::make_unique<GenesisIsoTranslator>(context);
+        translate = [&genesisIso](FieldSplitter& line, std::string_view file, int number) {
+            genesisIso->TranslateLine(line, file, number);
+        };
+    }
     JobScan handler(context, translate);
+    handler.SetPanel(&session.panel);
     LineScanner scanner;
 
     const std::filesystem::path mainFolder = program.parent_path();
@@ -208,6 +224,7 @@ JobOutcome TranslateJob(Session& session, JobState& job, int jobNumber,
     session.panel.ShowPartSize(session.header);
     session.panel.Labels().SetDimensions(PartSizeCaption(session.header));
     // The part's label block is added here, before the drawing is closed.
+    AddJobLabelBlock(session, job, state, writer, jobNumber, program, outcome.output);
 
     writer.CloseDrawing(job.errText);
     if (!job.errText.empty()) {
@@ -218,6 +235,14 @@ JobOutcome TranslateJob(Session& session, JobState& job, int jobNumber,
     }
     for (const Entity& entity : writer.Content().entities) ++outcome.entitiesPerLayer[entity.layer];
     outcome.entityCount = writer.Content().entities.size();
+    // Pending labels are engraved into the saved file, as opening it in the viewer would.
+    if (outcome.written) {
+        const FinishResult finished = FinishJobDrawing(session, job, outcome.output);
+        for (const auto& [layer, count] : finished.addedPerLayer) {
+            outcome.entitiesPerLayer[layer] += count;
+            outcome.entityCount += count;
+        }
+    }
 
     if (!missing.empty()) {
         session.prompt.Show("Subprogram Error",
@@ -240,7 +265,11 @@ ProgramJobResult TranslateProgramFile(Session& session, JobState& job, const Pro
     const std::filesystem::path program = FindFileIgnoringCase(request.program);
     if (!ChkPFile(session, job, program)) return result;
     result.recognized = true;
+    // A single job keeps the HBD counter in the per-user store; a batch run carries it itself.
+    const bool hbd = session.settings.options.renameForHbd;
+    if (hbd) job.hbdCounter = LoadHbdCounter(session.userStore);
     result.outcome = TranslateJob(session, job, 0, program);
+    if (hbd) SaveHbdCounter(session.userStore, job.hbdCounter);
     return result;
 }
 

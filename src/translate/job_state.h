@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "labels/label_field.h"
+#include "variables/job_variables.h"
 #include "variables/subprogram_call.h"
 
 namespace retracer {
@@ -25,6 +26,9 @@ struct JobState {
     int currentRow = 0;     // worklist row whose variables are loaded; 0 = none
     int currentColumn = 0;  // column the user was in, for the missing-file question
     bool dimsFromJob = false;
+    // The running counter of the HBD file-name marker: the label block advances it (wrapping
+    // after 99999) when RenameForHBD is on, and the run carries it from job to job.
+    int hbdCounter = 0;
 
     // Reset per job, set by the translators.
     double unitDivisor = 1.0;  // 25.4 for inch programs
@@ -38,6 +42,10 @@ struct JobState {
 
     // Problems found in the input.
     std::vector<Diagnostic> diagnostics;
+
+    // Set by the caller: the variable texts of the worklist row the job comes from, loaded at
+    // the start of the main program's scan when currentRow is not 0.
+    JobRowVariables rowVariables;
 
     SubprogramCall* CurrentCall() {
         return currentCall > 0 && currentCall <= static_cast<int>(calls.size())

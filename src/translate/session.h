@@ -38,6 +38,10 @@ struct Session {
     Prompt& prompt;
     UserSettingsStore& userStore;
 
+    // Folder of the worklist file last opened or saved: relative "Path" cells of its rows are
+    // read from there.
+    std::filesystem::path worklistFolder;
+
     // Reads Rtrc.INI (options, folders, layer roots) and Tool.Par from the application folder.
     void LoadSettings();
 };

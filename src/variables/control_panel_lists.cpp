@@ -25,23 +25,31 @@ std::string_view TrimLeadingBlanks(std::string_view text) {
 
 }  // namespace
 
-const std::string& TextList::Line(int index) const {
-    return index >= 0 && index < Count() ? lines_[static_cast<std::size_t>(index)] : kNone;
+std::string_view TextList::Line(int index) const {
+    if (index < 0 || index >= Count()) return {};
+    const std::size_t start = starts_[static_cast<std::size_t>(index)];
+    return std::string_view(text_).substr(start, text_.find('\n', start) - start);
 }
 
 void TextList::Add(std::string_view line) {
-    lines_.emplace_back(line);
+    starts_.push_back(text_.size());
+    text_.append(line);
+    text_.push_back('\n');
     changes_.Notify({Count(), 1});
 }
 
-void TextList::Assign(std::vector<std::string> lines) {
-    lines_ = std::move(lines);
+void TextList::AssignText(std::string text) {
+    text_ = std::move(text);
+    if (!text_.empty() && text_.back() != '\n') text_.push_back('\n');
+    starts_.clear();
+    for (std::size_t at = 0; at < text_.size(); at = text_.find('\n', at) + 1) starts_.push_back(at);
     changes_.Notify({});
 }
 
 void TextList::Clear() {
-    if (lines_.empty()) return;
-    lines_.clear();
+    if (starts_.empty()) return;
+    text_.clear();
+    starts_.clear();
     changes_.Notify({});
 }
 

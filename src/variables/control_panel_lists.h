@@ -19,22 +19,23 @@ inline constexpr std::string_view kRVarSeparator = "\xC2\xA6";  // U+00A6 BROKEN
 // Lines of a list box: the current program's lines, the viewed drawing's layers.
 class TextList {
   public:
-    int Count() const { return static_cast<int>(lines_.size()); }
-    // Lines from 0; "" outside.
-    const std::string& Line(int index) const;
-    const std::vector<std::string>& Lines() const { return lines_; }
+    int Count() const { return static_cast<int>(starts_.size()); }
+    // Lines from 0; "" outside. Valid until the list changes.
+    std::string_view Line(int index) const;
 
     // Reported as a change of the new row (index + 1).
     void Add(std::string_view line);
-    // Both reported as a whole change.
-    void Assign(std::vector<std::string> lines);
+    // Every line of `text` ("\n" ends a line; a last line without one counts too); reported as a
+    // whole change. A program of a million lines is kept as one text, not a million strings.
+    void AssignText(std::string text);
     void Clear();
 
     ChangeNotifier& Changes() { return changes_; }
     std::uint64_t Revision() const { return changes_.Revision(); }
 
   private:
-    std::vector<std::string> lines_;
+    std::string text_;                  // the lines, each followed by "\n"
+    std::vector<std::size_t> starts_;  // where each line begins in text_
     ChangeNotifier changes_;
 };
 

@@ -72,6 +72,19 @@ class Worklist {
     // The last job row, 0 when there is none: files are added after it.
     int LastJobRow() const;
 
+    // Column widths in characters as the view last left them; kept in worklist files. Widths
+    // outside 0..1000 or of other columns are ignored.
+    double ColumnWidth(int column) const {
+        return column >= 1 && column <= kColumnCount
+                   ? columnWidths_[static_cast<std::size_t>(column - 1)]
+                   : 0.0;
+    }
+    void SetColumnWidth(int column, double width) {
+        if (column >= 1 && column <= kColumnCount && width >= 0 && width <= 1000) {
+            columnWidths_[static_cast<std::size_t>(column - 1)] = width;
+        }
+    }
+
     // For views: every cell and note change is reported, Clear as a whole change.
     const TextGrid& Grid() const { return grid_; }
     ChangeNotifier& Changes() { return grid_.Changes(); }
@@ -79,6 +92,8 @@ class Worklist {
 
   private:
     TextGrid grid_;
+    std::array<double, kColumnCount> columnWidths_ = {5,  5,  14, 10, 10, 10, 24, 12,
+                                                      8,  8,  6,  24, 24, 24, 14};
 };
 
 }  // namespace retracer

@@ -1,0 +1,136 @@
+#include "cli/batch_command.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "settings/app_folder.h"
+#include "settings/user_store.h"
+#include "translate/file_lookup.h"
+#include "translate/session.h"
+#include "worklist/worklist_files.h"
+#include "worklist/worklist_run.h"
+
+namespace retracer::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Text(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+bool IsCsv(const fs::path& file) {
+    std::string ext = Text(file.extension());
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".csv";
+}
+
+nlohmann::json Summary(const RunReport& report) {
+    nlohmann::json jobs = nlohmann::json::array();
+    for (const RunReport::Translation& t : report.translations) {
+        nlohmann::json diagnostics = nlohmann::json::array();
+        for (const Diagnostic& d : t.diagnostics) {
+            diagnostics.push_back({{"file", d.file}, {"line", d.line}, {"message", d.message}});
+        }
+        jobs.push_back({{"row", t.row},
+                        {"mirror", t.mirror},
+                        {"output", Text(t.output)},
+                        {"written", t.written},
+                        {"diagnostics", diagnostics}});
+    }
+    nlohmann::json skipped = nlohmann::json::array();
+    for (const RunReport::SkippedRow& s : report.skipped) {
+        skipped.push_back({{"row", s.row},
+                           {"program", Text(s.program)},
+                           {"reason", s.missing ? "missing" : "not a program"}});
+    }
+    return {{"translations", jobs},
+            {"skipped", skipped},
+            {"duplicateNames", report.duplicateNames},
+            {"stopped", report.stopped},
+            {"batchList", Text(report.batchList)}};
+}
+
+}  // namespace
+
+int RunBatch(const BatchOptions& options, const char* argv0, Prompt& prompt,
+             SettingOverride applySetting) {
+    AppPaths paths = ResolveAppPaths(
+        options.appFolder.empty() ? ExecutableFolder(argv0) : fs::path(options.appFolder),
+        options.appFolder.empty() ? std::getenv("RETRACER_HOME") : nullptr);
+    CreateScratchFolders(paths);
+
+    std::unique_ptr<UserSettingsStore> store;
+    const fs::path userRoot = FileUserSettingsStore::DefaultRoot();
+    if (userRoot.empty()) {
+        store = std::make_unique<MemoryUserSettingsStore>();
+    } else {
+        store = std::make_unique<FileUserSettingsStore>(userRoot);
+    }
+    Session session(paths, prompt, *store);
+    session.LoadSettings();
+    for (const std::string& o : options.overrides) {
+        if (!applySetting(o, session.settings)) {
+            std::cerr << "retracer-cli: unknown setting in '" << o << "'\n";
+            return 2;
+        }
+    }
+    session.destFolder =
+        PathFromText(options.dest.empty() ? session.settings.destDir : options.dest);
+    if (session.destFolder.empty()) session.destFolder = fs::current_path();
+    std::error_code ec;
+    // Batch.lst is read by another program, from another working folder.
+    session.destFolder = fs::absolute(session.destFolder, ec);
+    fs::create_directories(session.destFolder, ec);
+
+    const fs::path worklistFile = fs::absolute(PathFromText(options.worklist), ec);
+    std::string error;
+    const bool loaded = IsCsv(worklistFile)
+                            ? ImportWorklistCsv(worklistFile, session.worklist, nullptr, &error)
+                            : LoadWorklistFile(worklistFile, session.worklist, &error);
+    if (!loaded) {
+        std::cerr << "retracer-cli: " << error << "\n";
+        return 1;
+    }
+    session.worklistFolder = worklistFile.parent_path();
+
+    RunOptions run;
+    run.forceSave = true;
+    run.sourceFolder = session.settings.sourceDir;
+    run.jobs = options.jobs > 0
+                   ? options.jobs
+                   : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    run.raiseWindow = RaiseWindowByTitle;
+    RunState state;
+    state.translateArmed = true;
+    const RunReport report = RunWorklist(session, state, run);
+
+    if (options.json) {
+        std::cout << Summary(report).dump(2) << "\n";
+    } else {
+        for (const fs::path& output : report.WrittenOutputs()) std::cout << Text(output) << "\n";
+    }
+    for (const RunReport::SkippedRow& s : report.skipped) {
+        std::cerr << "retracer-cli: row " << s.row << ": " << Text(s.program)
+                  << (s.missing ? ": file not found\n" : ": not a program file\n");
+    }
+    if (options.verbose) {
+        for (const RunReport::Translation& t : report.translations) {
+            for (const Diagnostic& d : t.diagnostics) {
+                std::cerr << d.file << ":" << d.line << ": " << d.message << "\n";
+            }
+        }
+    }
+    const bool ok =
+        !report.duplicateNames && !report.stopped && report.skipped.empty() && report.AllWritten();
+    return ok ? 0 : 1;
+}
+
+}  // namespace retracer::cli

@@ -1,0 +1,174 @@
+#include "labels/label_block.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "drawing/drawing_writer.h"
+#include "labels/barcode.h"
+#include "settings/user_store.h"
+#include "translate/value_text.h"
+#include "worklist/worklist.h"
+
+namespace retracer {
+namespace {
+
+constexpr int kHbdCounterLimit = 99999;
+
+std::string Upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return out;
+}
+
+std::string_view Trim(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
+}
+
+// An offset text without its one trailing point (12. becomes 12).
+std::string_view OffsetText(std::string_view text) {
+    if (!text.empty() && text.back() == '.') text.remove_suffix(1);
+    return text;
+}
+
+// The text after the last folder separator.
+std::string_view LastPathPart(std::string_view path) {
+    const auto cut = path.find_last_of("\\/");
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+// Every text of the block goes in with z 0 and no rotation.
+struct TextOut {
+    DrawingWriter& writer;
+    std::string& errText;
+    void operator()(double x, double y, double height, std::string_view text,
+                    std::string_view layer, int colour) const {
+        writer.AddText(errText, static_cast<float>(x), static_cast<float>(y), 0,
+                       static_cast<float>(height), 0, text, layer, colour);
+    }
+};
+
+void AddRelayInstructions(const TextOut& out, const LabelBlockInput& in) {
+    const std::string_view x = OffsetText(in.offsetX);
+    const std::string_view y = OffsetText(in.offsetY);
+    const std::string_view z = OffsetText(in.offsetZ);
+    if (NumericValue(x) + NumericValue(y) + NumericValue(z) == 0) return;
+    const double u = in.unitDivisor;
+    constexpr std::string_view kLayer = "Relay Instructions";
+    out(in.partLength / 3, -5 / u, 4 / u, "Relay Instructions", kLayer, 1);
+    std::string offset = "Offset ";
+    offset.append(x).append(",").append(y).append(",").append(z);
+    out(in.partLength / 3, -10 / u, 4 / u, offset, kLayer, 1);
+}
+
+void AddJobTexts(const TextOut& out, const LabelBlockInput& in, const Worklist& worklist,
+                 const LayerKeyLookup& layerFor) {
+    const double u = in.unitDivisor;
+    if (in.jobNumber == 0) {
+        out(0, -9 / u, 6 / u, in.programComment, layerFor("PartDescription"), 3);
+        return;
+    }
+    const int row = std::abs(in.jobNumber);
+    struct JobText {
+        std::string_view key;
+        int column;  // 0: the quantity
+        double y;
+    };
+    static constexpr JobText kJobTexts[] = {
+        {"JobName", WorklistColumn::kJob, -36},
+        {"RoomName", WorklistColumn::kRoom, -45},
+        {"CabinetName", WorklistColumn::kCabinet, -54},
+        {"PartDescription", WorklistColumn::kPartDescription, -9},
+        {"PartMaterial", WorklistColumn::kMaterial, -27},
+        {"PartQuantity", 0, -18},
+    };
+    for (const JobText& t : kJobTexts) {
+        const std::string text = t.column != 0
+                                     ? worklist.GetCell(row, t.column)
+                                     : std::to_string(JobQuantity(worklist, row, in.mirrorJob));
+        out(0, t.y / u, 6 / u, text, layerFor(t.key), 3);
+    }
+}
+
+}  // namespace
+
+std::string ComposeLabelText(const LabelField& field, const Worklist& worklist, int row) {
+    std::string values;
+    for (std::size_t k = 1; k < field.columns.size(); ++k) {
+        const int column = worklist.FindColumn(field.columns[k]);
+        if (column == 0) continue;
+        std::string cell = Upper(worklist.GetCell(row, column));
+        if (const auto cnc = cell.find(".CNC"); cnc != std::string::npos) cell.erase(cnc);
+        if (!cell.empty()) values += "   " + cell;
+    }
+    return std::string(Trim(values + "  " + field.caption));
+}
+
+long JobQuantity(const Worklist& worklist, int row, bool mirrorJob) {
+    const double value = NumericValue(
+        worklist.GetCell(row, mirrorJob ? WorklistColumn::kMir : WorklistColumn::kNorm));
+    // Halves go to the even neighbour, as the worklist's number cells always have.
+    const double rounded = std::nearbyint(value);
+    return std::isfinite(rounded) && std::fabs(rounded) < 2e9 ? static_cast<long>(rounded) : 0;
+}
+
+int NextHbdCounter(int counter) {
+    return counter >= 0 && counter < kHbdCounterLimit ? counter + 1 : 1;
+}
+
+std::string LabelFileName(std::string_view outputPath) {
+    std::string_view name = LastPathPart(outputPath);
+    name.remove_suffix(std::min<std::size_t>(4, name.size()));
+    return std::string(name);
+}
+
+void AddLabelBlock(DrawingWriter& writer, std::string& errText, const LabelBlockInput& in,
+                   const Worklist& worklist, const LayerKeyLookup& layerFor,
+                   std::vector<LabelField>& fields, int& hbdCounter) {
+    const TextOut out{writer, errText};
+    const double length = in.partLength;
+    const double width = in.partWidth;
+
+    AddRelayInstructions(out, in);
+    AddJobTexts(out, in, worklist, layerFor);
+    const int row = std::abs(in.jobNumber);
+    for (LabelField& field : fields) field.text = ComposeLabelText(field, worklist, row);
+
+    const double th = static_cast<float>(length / 70);
+    const std::string size =
+        GeneralText(length) + " X " + GeneralText(width) + " X " + GeneralText(in.partThickness);
+    out(0, width + th, th, "RTV: " + in.version + "  -  " + size, in.borderLayer, 1);
+    out(0, width + 2.1 * th, th, in.programComment, layerFor("DESCRIPTION"), 1);
+    out(0, width + 3.2 * th, th, LabelFileName(in.outputPath), layerFor("FILENAME"), 1);
+
+    if (in.attachBarcode) {
+        const std::string name(LastPathPart(in.programPath));
+        const double x = length / 1.4;
+        DrawBarcode(writer, errText, "%11" + name + " P", x, 1.1 * width, length, width);
+        DrawBarcode(writer, errText, "%11" + name + " W", x, 1.02 * width, length, width);
+        DrawBarcode(writer, errText, name, x, -width / 12, length, width);
+        out(length / 1.5, 1.1 * width, th, "N", "Retracer", 7);
+        out(length / 1.5, 1.03 * width, th, "M", "Retracer", 7);
+    }
+    if (in.renameForHbd) {
+        hbdCounter = NextHbdCounter(hbdCounter);
+        out(0, 0, 1, "HBD" + FormatPattern(hbdCounter, "00000"), "FileName", 7);
+    }
+}
+
+int LoadHbdCounter(const UserSettingsStore& store) {
+    // A hand-edited or damaged value starts the count afresh rather than overflowing.
+    const double value = NumericValue(store.Get("Retracer", "Defaults", "Counter4HBD", "0"));
+    return value >= 0 && value <= kHbdCounterLimit ? static_cast<int>(value) : 0;
+}
+
+void SaveHbdCounter(UserSettingsStore& store, int counter) {
+    store.Save("Retracer", "Defaults", "Counter4HBD", std::to_string(counter));
+}
+
+}  // namespace retracer

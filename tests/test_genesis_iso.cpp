@@ -1,0 +1,438 @@
+// Genesis (ISO-style) programs: line preparation, state codes, conditions, orientation, holes,
+// routes, grooves and the degenerate input that must not break a job.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "translate/genesis_iso.h"
+#include "translate/line_scanner.h"
+#include "translate/text_codec.h"
+#include "translate/value_text.h"
+
+namespace retracer {
+namespace {
+
+// A Genesis job in memory: program text goes through the line scanner into the translator.
+class IsoJob : public ScanHandler {
+  public:
+    IsoJob() {
+        std::string err;
+        writer.OpenDrawing(err, std::filesystem::temp_directory_path() / "retracer-iso-test.dxf");
+        writer.StartDrawing(err);
+    }
+    void Run(std::string_view program) {
+        state.condStack.fill(true);
+        LineScanner scanner;
+        scanner.ScanText(program, *this);
+    }
+    void LineRead(LineScanner& s) override {
+        translator.TranslateLine(s.Current(), "TEST.CNC", s.LineNumber());
+        prepared.push_back(translator.PreparedLine());
+    }
+    void ScanEnd(LineScanner&) override { EndRoutePath(Context().Routes(nullptr)); }
+    TranslationContext Context() {
+        return TranslationContext{state, job, header, options, tools, roots, writer};
+    }
+    const std::vector<Entity>& Entities() const { return writer.Content().entities; }
+
+    // "layer: shape; ..." with circles "(x,y)", lines "x1,y1>x2,y2", polylines "x,y/bulge ...";
+    // the outline only when asked.
+    std::string Drawn(bool withOutline = false) const {
+        auto n = [](double v) { return FormatPattern(v, "###0.####"); };
+        std::string out;
+        for (const Entity& e : Entities()) {
+            if (!withOutline && e.layer.rfind("BORDER", 0) == 0) continue;
+            out += (out.empty() ? "" : "; ") + e.layer + ": ";
+            if (const auto* c = std::get_if<CircleEntity>(&e.geometry))
+                out += "(" + n(c->centre.x) + "," + n(c->centre.y) + ")";
+            else if (const auto* l = std::get_if<LineEntity>(&e.geometry))
+                out += n(l->start.x) + "," + n(l->start.y) + ">" + n(l->end.x) + "," + n(l->end.y);
+            else if (const auto* p = std::get_if<PolylineEntity>(&e.geometry))
+                for (std::size_t i = 0; i < p->vertices.size(); ++i)
+                    out += (i ? " " : "") + n(p->vertices[i].x) + "," + n(p->vertices[i].y) + "/" +
+                           n(p->vertices[i].bulge);
+        }
+        return out;
+    }
+    bool AllFinite() const {
+        for (const Entity& e : Entities()) {
+            if (const auto* p = std::get_if<PolylineEntity>(&e.geometry)) {
+                for (const PolylineVertex& v : p->vertices) {
+                    if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.bulge))
+                        return false;
+                }
+            }
+        }
+        return true;
+    }
+
+    TranslationState state;
+    JobState job;
+    ProgramHeader header;
+    TranslationOptions options;
+    ToolTable tools;
+    LayerRoots roots;
+    DrawingWriter writer;
+    GenesisIsoTranslator translator{Context()};
+    std::vector<std::string> prepared;
+};
+
+// A part 600 × 400 × 18 with plain (unmirrored) position and centre mappings, so that the
+// expected coordinates read as written.
+std::string Plain(std::string_view body) {
+    return "G71 X600 Y400 Z18\nG55 G55/\n" + std::string(body);
+}
+
+struct Case {
+    std::string name;
+    std::string program;
+    std::string drawn;
+    bool warns = false;
+};
+
+void RunCases(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+        IsoJob iso;
+        iso.Run(Plain(c.program));
+        EXPECT_EQ(iso.Drawn(), c.drawn) << c.name;
+        EXPECT_EQ(!iso.job.diagnostics.empty(), c.warns) << c.name;
+        EXPECT_TRUE(iso.AllFinite()) << c.name;
+    }
+}
+
+TEST(GenesisIsoTest, LinePreparation) {
+    struct Prep {
+        std::string line;
+        std::string prepared;
+    };
+    const std::string r50(1, kR50Mark), r51(1, kR51Mark), r52(1, kR52Mark), r54(1, kR54Mark);
+    const std::vector<Prep> cases = {
+        {"G1 X10 Y20 ; to the corner", "G1 X10 Y20"},
+        {"; a comment line", ""},
+        {"   * a star comment", ""},
+        {"G1 X=L/2 Y=H-10", "G1 X300Y390"},
+        {"G1 X=L/2  Y=H-10 Z=-5 F1000 T0103", "G1 X300Y390Z-5F1000T0103"},
+        {"G1 X= L/4 Y50 Z=-5", "G1 X150Y50Z-5"},
+        {"G151 X=L Y=300 R50=1 R51=0 R52=2 R54=8",
+         "G151 X600Y300" + r50 + "1" + r51 + "0" + r52 + "2" + r54 + "8"},
+        {"G150() A=L/2 B=A*2", "G150() A=L/2 B=A*2"},
+        {"!A=5 B=A*2", "G150() A=5 B=A*2"},
+        {"=5", ""},
+        {"G1 X10", "G1 X10"},
+    };
+    IsoJob iso;
+    std::string program = "G71 X600 Y400 Z18\n";
+    for (const Prep& c : cases) program += c.line + "\n";
+    iso.Run(program);
+    ASSERT_EQ(iso.prepared.size(), cases.size() + 1);
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(iso.prepared[i + 1], cases[i].prepared) << cases[i].line;
+}
+
+// The parameter marks can come from no file: whatever its encoding, decoded text never holds
+// their bytes, so a user's text can neither fake a mark nor be split by one.
+TEST(GenesisIsoTest, ParameterMarksNeverOccurInDecodedText) {
+    const std::string marks = {kR50Mark, kR51Mark, kR52Mark, kR54Mark};
+    for (char mark : marks) {
+        for (const std::string& bytes :
+             {std::string(1, mark), "G81 X10 " + std::string(1, mark) + "=8",
+              "\xEF\xBB\xBF" + std::string(1, mark), std::string("\xFF\xFE") + mark + '\0'}) {
+            EXPECT_EQ(DecodeText(bytes).find_first_of(marks), std::string::npos);
+        }
+    }
+    IsoJob iso;  // a character whose bytes resemble a mark's stays one character
+    iso.Run(Plain("G81 X10 Y10 Z5 \xC3\xB5\xC3\xB8 R54=8 P5 T0105\n"));
+    EXPECT_EQ(iso.Drawn(), "VBORE_Z5T5: (10,10)");
+}
+
+// Words read directly must read exactly as the evaluator reads them; anything else goes to it.
+TEST(GenesisIsoTest, PlainNumbersReadAsTheEvaluatorReadsThem) {
+    struct Word {
+        std::string text;
+        bool plain;
+    };
+    const std::vector<Word> words = {
+        {"12", true},
+        {" -5", true},
+        {"+0.375 T0103", true},
+        {"300Y390Z19", true},
+        {"-0", false},
+        {"8\xF8"
+         "5P5",
+         true},
+        {"1.12345678", true},
+        {"12E5", true},
+        {"150() A=5", false},
+        {"L/2", false},
+        {"1+2", false},
+        {"12 + 3", false},
+        {"1e5", false},
+        {"1d2", false},
+        {"2.5.3", false},
+        {"1.123456789", false},
+        {"1234567890123456", false},
+        {"12 e5", false},
+        {"12_a", false},
+        {"=5", false},
+        {"", false},
+        {"-", false},
+        {".5", true},
+        {"7.", true},
+    };
+    ProgramVariables vars;
+    vars.letters[ProgramVariables::kLength] = 600;
+    for (const Word& w : words) {
+        double value = 99;
+        EXPECT_EQ(ReadPlainLeadingNumber(w.text, value), w.plain) << w.text;
+        if (w.plain) {
+            const double evaluated = EvalExpression(w.text, EvalContext{vars});
+            EXPECT_EQ(value, evaluated) << w.text;
+            EXPECT_EQ(std::signbit(value), std::signbit(evaluated)) << w.text;
+        }
+    }
+}
+
+TEST(GenesisIsoTest, PlainWordsKeepTheGeneralForm) {
+    ProgramVariables vars;
+    const std::vector<std::string> plain = {
+        "5",      "-5",     "+05.50",    "0.375",           ".5",     "7.", "0", "000", "1000",
+        "0.0001", "-0.001", "12.345678", "123456789012345", "100000", "0.5"};
+    for (const std::string& word : plain) {
+        std::string out = "X";
+        EXPECT_TRUE(AppendPlainGeneralText(word, out)) << word;
+        EXPECT_EQ(out, "X" + GeneralText(EvalExpression(word, EvalContext{vars}))) << word;
+    }
+    const std::vector<std::string> others = {
+        "", "-", "L/2", "1e5", "5Y", "-0", "0.00001", "1.123456789", "2.5.3", "1234567890123456",
+        "."};
+    for (const std::string& word : others) {
+        std::string out;
+        EXPECT_FALSE(AppendPlainGeneralText(word, out)) << word;
+        EXPECT_EQ(out, "") << word;
+    }
+}
+
+TEST(GenesisIsoTest, HeaderSetsUnitsSizeAndOutline) {
+    IsoJob mm;
+    mm.Run("G71 X600 Y400.00004 Z18\n");
+    EXPECT_EQ(mm.Drawn(true),
+              "BORDER_Z18: 0,0>0,400; BORDER_Z18: 0,400>600,400; BORDER_Z18: 600,400>600,0; "
+              "BORDER_Z18: 600,0>0,0");
+    EXPECT_EQ(mm.state.borderLayer, "BORDER_Z18");
+    EXPECT_EQ(mm.job.unitDivisor, 1.0);
+    EXPECT_EQ(mm.header.partWidth, 400) << "rounded to four decimals";
+    for (const Entity& e : mm.Entities()) EXPECT_EQ(e.colour, 1);
+
+    IsoJob inch;
+    inch.Run("G70 X24 Y16 Z0.75\n");
+    EXPECT_EQ(inch.job.unitDivisor, 25.4);
+    EXPECT_EQ(inch.state.borderLayer, "BORDER_Z0P75");
+    EXPECT_EQ(inch.header.partLength, 24);
+
+    IsoJob fromJob;  // the worklist's size wins over the program's
+    fromJob.job.dimsFromJob = true;
+    fromJob.header.partLength = 800;
+    fromJob.header.partWidth = 300;
+    fromJob.header.partThickness = 16;
+    fromJob.Run("G71 X600 Y400 Z18\nG150() A=L B=H C=S\n");
+    EXPECT_EQ(fromJob.state.vars.letters[1], 800);
+    EXPECT_EQ(fromJob.state.vars.letters[2], 300);
+    EXPECT_EQ(fromJob.state.vars.letters[3], 16);
+    EXPECT_EQ(fromJob.state.borderLayer, "BORDER_Z16");
+}
+
+TEST(GenesisIsoTest, LetterAssignmentsAndOffsets) {
+    IsoJob iso;
+    iso.Run(
+        "G71 X600 Y400 Z18\nG150() A=5 B=A*2 C=H/2\n!D=B+1\nG150() E=E+1 F=2\nG150() E=E+1\n"
+        "G92 X=A*3 Y-2.5 Z0\n");
+    const auto& v = iso.state.vars.letters;
+    EXPECT_EQ(v[1], 5);
+    EXPECT_EQ(v[2], 10) << "later letters see earlier ones";
+    EXPECT_EQ(v[3], 200);
+    EXPECT_EQ(v[8], 400) << "H read in an expression is not assigned";
+    EXPECT_EQ(v[4], 11) << "a ! line is a G150 line";
+    EXPECT_EQ(v[5], 2) << "a letter can count on itself";
+    EXPECT_EQ(v[6], 2);
+    EXPECT_EQ(iso.job.programOffsetX, "15");
+    EXPECT_EQ(iso.job.programOffsetY, "-2.5");
+    EXPECT_EQ(iso.job.programOffsetZ, "0");
+
+    IsoJob same;
+    same.Run("!A=5\n");
+    IsoJob other;
+    other.Run("G150() A=5\n");
+    EXPECT_EQ(same.state.vars.letters[1], 5);
+    EXPECT_EQ(other.state.vars.letters[1], 5);
+}
+
+TEST(GenesisIsoTest, ConditionsSkipLinesUpToG152) {
+    const std::string route = "G88 X0 Y0 Z5 T0103 P5\n";
+    RunCases({
+        {"false condition skips the move", route + "G151 X=L Y=100 R50=0\nG1 X50 Y0\nG152\n", ""},
+        {"G152 draws again", route + "G151 X=1 Y=2 R50=1\nG1 X50 Y0\nG152\nG1 X50 Y10\n",
+         "ROUTE_Z5_T3: 0,0/0 50,10/0"},
+        {"true condition draws", route + "G151 X5 Y5 R50=2\nG1 X50 Y0\nG152\n",
+         "ROUTE_Z5_T3: 0,0/0 50,0/0"},
+        {"joined with or", route + "G151 X1 Y2 R50=1 R51=1 I3 J3 R52=4\nG1 X50 Y0\nG152\n",
+         "ROUTE_Z5_T3: 0,0/0 50,0/0"},
+        {"joined with and", route + "G151 X1 Y2 R50=0 R51=0 I3 J4 R52=1\nG1 X50 Y0\nG152\n", ""},
+        {"negative operand", route + "G151 X-3 Y2 R50=0 R51=0 I1 J1 R52=5\nG1 X50 Y0\nG152\n", ""},
+        {"operator without meaning", route + "G151 X1 Y1 R50=9\nG1 X50 Y0\nG152\n",
+         "ROUTE_Z5_T3: 0,0/0 50,0/0", true},
+        {"joiner without meaning", route + "G151 X1 Y1 R50=2 R51=8 I0 J1\nG1 X5 Y0\nG152\n",
+         "ROUTE_Z5_T3: 0,0/0 5,0/0", true},
+    });
+}
+
+TEST(GenesisIsoTest, OrientationAndCompensationCodes) {
+    IsoJob iso;
+    iso.Run("G71 X600 Y400 Z18\nG56/\n");
+    EXPECT_EQ(iso.state.centreMapping, 2);
+    EXPECT_EQ(iso.state.xyMapping, 0);
+    iso.Run("G56\n");
+    EXPECT_EQ(iso.state.xyMapping, 2);
+    EXPECT_EQ(iso.state.centreMapping, 2);
+    iso.Run("G57 G54/ X10\n");
+    EXPECT_EQ(iso.state.xyMapping, 3);
+    EXPECT_EQ(iso.state.centreMapping, 0);
+
+    // Mapping 0 measures Y from the far edge, mapping 2 X from the far end as well.
+    RunCases({
+        {"mapping 0", "G54\nG81 X10 Y20 Z5 R54=8 P5\n", "VBORE_Z5: (10,380)"},
+        {"mapping 2", "G56\nG81 X10 Y20 Z5 R54=8 P5\n", "VBORE_Z5: (590,380)"},
+        {"mapping 3", "G57\nG81 X10 Y20 Z5 R54=8 P5\n", "VBORE_Z5: (590,20)"},
+        {"G41 before G1 only sets the tag", "G88 X0 Y0 Z5 T0103 P5\nG41 G1 X10 Y10\nG1 X20 Y0\n",
+         "ROUTE_Z5_T3_L: 0,0/0 20,0/0"},
+        {"G41 after G1 draws and tags", "G88 X0 Y0 Z5 T0103 P5\nG1 G41 X10 Y10\nG1 X20 Y0\n",
+         "ROUTE_Z5_T3_L: 0,0/0 10,10/0 20,0/0"},
+        {"G42 with its number", "G42\nG88 X0 Y0 Z5 T0103 P5 R3\nG1 X20 Y0\n",
+         "ROUTE_Z5_T3_R3: 0,0/0 20,0/0"},
+        {"G40 cancels", "G42\nG40\nG88 X0 Y0 Z5 T0103 P5 R3\nG1 X20 Y0\n",
+         "ROUTE_Z5_T3: 0,0/0 20,0/0"},
+    });
+
+    IsoJob mirrored;  // the mirrored copy is cut with the tool on the other side
+    mirrored.job.mirrorJob = true;
+    mirrored.Run(Plain("G41\n"));
+    EXPECT_EQ(mirrored.state.pendingTag.text, "_R");
+}
+
+TEST(GenesisIsoTest, Holes) {
+    RunCases({
+        {"single hole with polar offset", "G81 X100 Y100 Z12 R54=8 P5 A90 U20 T0105\n",
+         "VBORE_Z12T5: (100,120)"},
+        {"no face, no hole", "G81 X100 Y100 Z12 R54=8\n", ""},
+        {"circle of four, step from the count", "G200 X100 Y100 Z5 R54=5 P5 A0 U50 R51=4 R52=0\n",
+         "VBORE_Z5: (150,100); VBORE_Z5: (100,150); VBORE_Z5: (50,100); VBORE_Z5: (100,50)"},
+        {"circle with no count draws one", "G200 X100 Y100 Z5 P5 A90 U50 R51=0\n",
+         "VBORE_Z5: (100,150)"},
+        {"row along X, reversed ends", "G185 X500 Y10 I100 J10 K200 Z5\n",
+         "VBORE_Z5: (100,10); VBORE_Z5: (300,10); VBORE_Z5: (500,10)"},
+        {"row along Y from high to low", "G186 X10 Y20 I10 J84 K32 Z5\n",
+         "VBORE_Z5: (10,84); VBORE_Z5: (10,52); VBORE_Z5: (10,20)"},
+        {"row along a line", "G187 X0 Y0 I96 J0 K32 Z5\n",
+         "VBORE_Z5: (0,0); VBORE_Z5: (32,0); VBORE_Z5: (64,0); VBORE_Z5: (96,0)"},
+        {"row with pitch 0 draws nothing, silently", "G185 X0 Y0 I96 J0 K0 Z5\n", ""},
+        {"row on the bottom face", "G185 X0 Y0 I50 J0 K50 Z20 P-5\n",
+         "VBORE_Z20: (0,0); VBORE_Z20: (50,0)"},
+    });
+}
+
+TEST(GenesisIsoTest, TinyPitchIsCappedAndReported) {
+    IsoJob iso;
+    iso.Run(Plain("G185 X0 Y0 I3000 J0 K0.0001 Z5\nG200 X0 Y0 U10 P5 R51=2000000000\n"));
+    EXPECT_EQ(iso.Entities().size(), 4u + 2u * kMaxHolesPerLine);
+    EXPECT_EQ(iso.job.diagnostics.size(), 2u);
+}
+
+TEST(GenesisIsoTest, RouteMoves) {
+    const std::string start = "G88 X0 Y0 Z5 T0103 P5 S18000 F2000 B5000\n";
+    RunCases({
+        {"tool start and straight moves", start + "G1 X100 Y0\nG1 X100 Y50 Z8.12345\n",
+         "ROUTE_Z5_T3_FR5000_FD2000_S18: 0,0/0 100,0/0 100,50/0"},
+        {"F word of the first move", "G88 X0 Y0 Z5 T0103 P5\nG1 X100 Y0 F900\n",
+         "ROUTE_Z5_T3_F900: 0,0/0 100,0/0"},
+        {"off the top face nothing is routed", "G88 X0 Y0 Z5 T0103 P1\nG1 X100 Y0\n", ""},
+        {"polar move", "G88 X10 Y10 Z5 T0103 P5\nG110 A90 U30\n", "ROUTE_Z5_T3: 10,10/0 10,40/0"},
+        {"arc with centre offsets, clockwise", "G88 X0 Y0 Z5 T0103 P5\nG2 X20 Y0 I10 J0\n",
+         "ROUTE_Z5_T3: 0,0/-1 20,0/0"},
+        {"arc with J counted downwards", "G88 X0 Y0 Z5 T0103 P5\nG2 X10 Y-10 I0 J10\n",
+         "ROUTE_Z5_T3: 0,0/-0.4142 10,-10/0"},
+        {"arc by radius", "G88 X0 Y0 Z5 T0103 P5\nG13 X10 Y10 U10\n",
+         "ROUTE_Z5_T3: 0,0/0.4142 10,10/0"},
+        {"arc with A ignores U, I and J", "G88 X10 Y0 Z5 T0103 P5\nG38 X0 Y0 A90 U99 I5 J5\n",
+         "ROUTE_Z5_T3: 10,0/0.4142 0,10/0"},
+        {"arc through a middle point", "G88 X0 Y0 Z5 T0103 P5\nG112 I10 J10 X20 Y0\n",
+         "ROUTE_Z5_T3: 0,0/-1 20,0/0"},
+        {"a new G88 starts a new path", start + "G1 X10 Y0\nG88 X0 Y5 Z5 T0104 P5\nG1 X10 Y5\n",
+         "ROUTE_Z5_T3_FR5000_FD2000_S18: 0,0/0 10,0/0; ROUTE_Z5_T4: 0,5/0 10,5/0"},
+    });
+}
+
+TEST(GenesisIsoTest, ArcThroughMiddlePointUsesCentreMapping) {
+    IsoJob iso;
+    iso.Run("G71 X600 Y400 Z18\nG55 G55/\nG88 X2 Y1 Z5 T0103 P5\nG113 I1 J2 X0 Y1\n");
+    // Centre (1, 1): a half circle from (2, 1) through (1, 2) to (0, 1).
+    EXPECT_EQ(iso.Drawn(), "ROUTE_Z5_T3: 2,1/1 0,1/0");
+
+    IsoJob flipped;  // mapping 0 measures I from the near end and J from the far edge
+    flipped.Run("G71 X600 Y400 Z18\nG55\nG54/\nG88 X2 Y1 Z5 T0103 P5\nG113 I1 J398 X0 Y1\n");
+    EXPECT_EQ(flipped.Drawn(), "ROUTE_Z5_T3: 2,1/1 0,1/0");
+}
+
+TEST(GenesisIsoTest, DegenerateArcsBecomeStraightMovesWithAWarning) {
+    const std::string start = "G88 X0 Y0 Z5 T0103 P5\n";
+    RunCases({
+        {"three points on one line", start + "G112 I5 J0 X10 Y0\n", "ROUTE_Z5_T3: 0,0/0 10,0/0",
+         true},
+        {"nearly on one line", start + "G112 I5 J0.0000001 X10 Y0\n", "ROUTE_Z5_T3: 0,0/0 10,0/0",
+         true},
+        {"middle point equals the start", start + "G113 I0 J0 X10 Y0\n",
+         "ROUTE_Z5_T3: 0,0/0 10,0/0", true},
+        {"zero radius by offsets", start + "G2 X10 Y0 I0 J0\n", "ROUTE_Z5_T3: 0,0/0 10,0/0", true},
+        {"zero radius about the start", start + "G3 X0 Y0 A45\n", "ROUTE_Z5_T3: 0,0/0 0,0/0", true},
+        {"radius shorter than the chord", start + "G2 X30 Y0 U5\n", "ROUTE_Z5_T3: 0,0/0 30,0/0",
+         true},
+    });
+}
+
+TEST(GenesisIsoTest, NumbersBeyondAnySingleDrawNothing) {
+    IsoJob iso;
+    iso.Run(
+        Plain("G81 X1e39 Y0 Z5 P5\nG85 X0 Y1e39 Q10 Z5\nG88 X0 Y0 Z5 T0103 P5\n"
+              "G1 X1e39 Y0\nG112 I1e39 J1 X2 Y0\n"));
+    EXPECT_TRUE(iso.AllFinite());
+    for (const Entity& e : iso.Entities()) {
+        if (const auto* c = std::get_if<CircleEntity>(&e.geometry)) {
+            EXPECT_TRUE(std::isfinite(c->centre.x));
+        }
+        if (const auto* l = std::get_if<LineEntity>(&e.geometry)) {
+            EXPECT_TRUE(std::isfinite(l->start.y) && std::isfinite(l->end.y));
+        }
+    }
+    EXPECT_GE(iso.job.diagnostics.size(), 3u);
+
+    IsoJob header;
+    header.Run("G71 X1e39 Y400 Z18\n");
+    EXPECT_EQ(header.header.partLength, 0);
+    EXPECT_EQ(header.job.diagnostics.size(), 1u);
+}
+
+TEST(GenesisIsoTest, Grooves) {
+    RunCases({
+        {"along X", "G85 X10 Y50 Q300 Z-6.5\n", "GROOVE_Z-6.5: 10,50>300,50"},
+        {"along Y", "G86 X10 Y50 Q300 Z8\n", "GROOVE_Z8: 10,50>10,300"},
+    });
+    IsoJob mirrored;
+    mirrored.job.mirrorJob = true;
+    mirrored.Run(Plain("G85 X10 Y50 Q300 Z-6.5\nG81 X10 Y20 Z5 P5\n"));
+    EXPECT_EQ(mirrored.Drawn(), "GROOVE_Z-6.5: 590,50>300,50; VBORE_Z5: (590,20)");
+}
+
+}  // namespace
+}  // namespace retracer

@@ -1,0 +1,84 @@
+// Genesis programs through the job driver: recognised, translated and written like Genesis Ev
+// programs, with the input's problems in the job's diagnostics.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "settings/user_store.h"
+#include "translate/job_driver.h"
+
+namespace retracer {
+namespace {
+
+namespace fs = std::filesystem;
+
+class GenesisIsoJobTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() /
+                ("retracer_iso_job_" +
+                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "app");
+        fs::create_directories(root_ / "out");
+        session_ =
+            std::make_unique<Session>(ResolveAppPaths(root_ / "app", nullptr), prompt_, store_);
+        session_->LoadSettings();
+        session_->destFolder = root_ / "out";
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    ProgramJobResult Translate(const std::string& name, const std::string& text,
+                               bool mirror = false) {
+        const fs::path program = root_ / name;
+        std::ofstream(program, std::ios::binary) << text;
+        ProgramJob request;
+        request.program = program;
+        request.mirror = mirror;
+        job_ = JobState{};
+        return TranslateProgramFile(*session_, job_, request);
+    }
+
+    fs::path root_;
+    RecordingPrompt prompt_;
+    MemoryUserSettingsStore store_;
+    std::unique_ptr<Session> session_;
+    JobState job_;
+};
+
+TEST_F(GenesisIsoJobTest, TranslatedThroughTheSameDriverAsGenesisEv) {
+    const ProgramJobResult iso =
+        Translate("PANEL.CNC",
+                  "G71 X600 Y400 Z18\n(Panel)\nG55 G55/\nG81 X10 Y10 Z12 R54=8 P5\n"
+                  "G88 X0 Y0 Z5 T0103 P5\nG1 X100 Y0\nG112 I50 J0 X200 Y0\n");
+    ASSERT_TRUE(iso.recognized);
+    EXPECT_TRUE(iso.outcome.written);
+    EXPECT_EQ(iso.outcome.output.filename(), "PANEL.DXF");
+    EXPECT_TRUE(fs::exists(iso.outcome.output));
+    EXPECT_EQ(iso.outcome.entitiesPerLayer.at("VBORE_Z12"), 1u);
+    EXPECT_EQ(iso.outcome.entitiesPerLayer.at("ROUTE_Z5_T3"), 1u);
+    EXPECT_GE(iso.outcome.entitiesPerLayer.at("BORDER_Z18"), 4u) << "the outline";
+    ASSERT_EQ(job_.diagnostics.size(), 1u);
+    EXPECT_EQ(job_.diagnostics[0].line, 7);
+    EXPECT_NE(job_.diagnostics[0].message.find("one line"), std::string::npos);
+
+    const ProgramJobResult ev =
+        Translate("EV.PGM", "$=Ev\n::UNm DL=600 DH=400 DS=18\n::SIDE=1;\nSIDE#1{\n}SIDE\n");
+    ASSERT_TRUE(ev.recognized);
+    EXPECT_GE(ev.outcome.entitiesPerLayer.at("BORDER_Z18"), 4u);
+}
+
+// The state of one Genesis job never reaches the next: orientation, conditions and the
+// compensation tag start afresh.
+TEST_F(GenesisIsoJobTest, AJobStartsFromAFreshState) {
+    Translate("FIRST.CNC", "G71 X600 Y400 Z18\nG57 G56/\nG42\nG151 X1 Y2 R50=2\n");
+    const ProgramJobResult second = Translate(
+        "SECOND.CNC", "G71 X600 Y400 Z18\nG81 X10 Y10 Z12 P5\nG88 X0 Y0 Z5 T0103 P5\nG1 X9 Y9\n");
+    EXPECT_EQ(second.outcome.entitiesPerLayer.count("VBORE_Z12"), 1u);
+    EXPECT_EQ(second.outcome.entitiesPerLayer.count("ROUTE_Z5_T3"), 1u);
+}
+
+}  // namespace
+}  // namespace retracer

@@ -1,0 +1,164 @@
+// A worklist row's variables: how they are loaded before a job's scan, and how the row preview
+// draws the part with them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <variant>
+
+#include "drawing/dxf_reader.h"
+#include "settings/user_store.h"
+#include "translate/job_driver.h"
+#include "translate/session.h"
+#include "translate/translation_state.h"
+#include "variables/control_panel_lists.h"
+#include "variables/job_variables.h"
+
+namespace retracer {
+namespace {
+
+namespace fs = std::filesystem;
+const std::string kBar = "\xC2\xA6";
+
+JobRowVariables Row(std::string v, std::string r, std::string notes = "") {
+    JobRowVariables row;
+    row.row = 4;
+    row.fileName = "PANEL.PGM";
+    row.vVariables = std::move(v);
+    row.rVariables = std::move(r);
+    row.rNotes = std::move(notes);
+    return row;
+}
+
+ProgramHeader Header(double length, double width, double thickness) {
+    ProgramHeader header;
+    header.partLength = length;
+    header.partWidth = width;
+    header.partThickness = thickness;
+    return header;
+}
+
+TEST(LoadJobVariables, VVariablesSetTheirLetterSlots) {
+    TranslationState state;
+    ControlPanelLists panel;
+    // V3 is D (slot 4); V8 and a name that is no number are not V variables; blanks and line
+    // feeds inside the cell do not matter; later entries see earlier ones.
+    LoadJobVariables(Row(" v3 = L-20 | V8=5 |VX=7|\nV0=D/2 | R1=9", ""), Header(600, 400, 18),
+                     state, panel);
+    EXPECT_FLOAT_EQ(state.vars.Letter(ProgramVariables::kLength), 600);
+    EXPECT_FLOAT_EQ(state.vars.Letter(ProgramVariables::kWidth), 400);
+    EXPECT_FLOAT_EQ(state.vars.Letter(ProgramVariables::kThickness), 18);
+    EXPECT_FLOAT_EQ(state.vars.Letter(4), 580);
+    EXPECT_FLOAT_EQ(state.vars.Letter(1), 290);
+    EXPECT_FLOAT_EQ(state.vars.Letter(9), 0);  // V8 would be slot 9
+    EXPECT_EQ(panel.VVarList().Text(1, 1), "V3");
+    EXPECT_EQ(panel.VVarList().Text(1, 2), "L-20");
+    EXPECT_EQ(panel.VVarList().Text(2, 1), "V0");
+    EXPECT_EQ(panel.VVarList().Text(3, 1), "");
+}
+
+TEST(LoadJobVariables, RValuesKeepTheirTextAndOnlyBlanksBecomeZero) {
+    TranslationState state;
+    ControlPanelLists panel;
+    LoadJobVariables(Row("", "R5=L/2 " + kBar + " #7=3 " + kBar + " R9= " + kBar + " R12=0.0",
+                         "half" + kBar + "seven" + kBar),
+                     Header(600, 400, 18), state, panel);
+    EXPECT_EQ(state.vars.r[5], "L/2");
+    EXPECT_EQ(state.vars.r[7], "3");
+    EXPECT_EQ(state.vars.r[9], "0");
+    EXPECT_EQ(state.vars.r[12], "0.0");
+    EXPECT_EQ(state.vars.r[ProgramVariables::kAnyRSet], "1");
+    // The expression is read where it is used, with the row's part length.
+    EXPECT_DOUBLE_EQ(EvalExpression("R5+1", state.Eval()), 301);
+    EXPECT_EQ(panel.RVarList().Text(1, 1), "R5");
+    EXPECT_EQ(panel.RVarList().Text(1, 3), "half");
+    EXPECT_EQ(panel.RVarList().Text(2, 1), "R7");
+    EXPECT_EQ(panel.RVarList().Text(2, 3), "seven");
+}
+
+TEST(LoadJobVariables, RowsThatLoadNothing) {
+    JobRowVariables noFile = Row("V1=5", "R1=5");
+    noFile.fileName.clear();
+    JobRowVariables noRow = Row("V1=5", "R1=5");
+    noRow.row = 0;
+    // An empty cell names no R variable: R0 and the "any set" mark stay untouched.
+    for (const JobRowVariables& row : {noFile, noRow, Row("", "")}) {
+        TranslationState state;
+        ControlPanelLists panel;
+        state.vars.r[0] = "12";
+        LoadJobVariables(row, Header(600, 400, 18), state, panel);
+        EXPECT_EQ(state.vars.r[0], "12");
+        EXPECT_EQ(state.vars.r[1], "");
+        EXPECT_EQ(state.vars.r[ProgramVariables::kAnyRSet], "");
+        EXPECT_EQ(state.vars.Letter(2), 0);
+    }
+}
+
+class TranslateRowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() / "retracer_translate_row";
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "app");
+        fs::create_directories(root_ / "progs");
+        session_ =
+            std::make_unique<Session>(ResolveAppPaths(root_ / "app", nullptr), prompt_, store_);
+        session_->LoadSettings();
+        session_->destFolder = root_;
+        // The program's own default puts the hole at 100; the row asks for half its length.
+        std::ofstream(root_ / "progs" / "HALF.PGM", std::ios::binary)
+            << "$=Half\n::UNm DL=800 DH=600 DS=18\n::SIDE=1;\nVAR{\n#5=100|w|x\n}VAR\n"
+               "SIDE#1{\nW#81{ #1=r5 #2=50 #3=-5 }\n}SIDE\n";
+        Worklist& w = session_->worklist;
+        w.SetCell(2, WorklistColumn::kFilename, "HALF.PGM");
+        w.SetCell(2, WorklistColumn::kPath, (root_ / "progs").string());
+        w.SetCell(2, WorklistColumn::kLength, "600");
+        w.SetCell(2, WorklistColumn::kWidth, "400");
+        w.SetCell(2, WorklistColumn::kThick, "18");
+        w.SetCell(2, WorklistColumn::kRVariables, "R5=L/2");
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    std::vector<double> HoleXs(const fs::path& file) {
+        Drawing drawing;
+        std::string error;
+        EXPECT_TRUE(ReadDxf(file, drawing, error)) << error;
+        std::vector<double> xs;
+        for (const Entity& e : drawing.entities) {
+            if (const auto* c = std::get_if<CircleEntity>(&e.geometry)) xs.push_back(c->centre.x);
+        }
+        return xs;
+    }
+
+    fs::path root_;
+    RecordingPrompt prompt_;
+    MemoryUserSettingsStore store_;
+    std::unique_ptr<Session> session_;
+};
+
+TEST_F(TranslateRowTest, PreviewUsesTheRowsSizeAndExpressionVariables) {
+    JobState job;
+    job.dimsFromJob = true;  // as a click on the row sets it once a part size is known
+    job.outputNameOverride = "LEFT_FROM_A_RUN";
+    JobOutcome outcome;
+    ASSERT_TRUE(TranslateRow(*session_, job, 2, &outcome));
+    EXPECT_EQ(outcome.output, session_->paths.appFolder / "Temp.DXF");
+    EXPECT_EQ(HoleXs(outcome.output), std::vector<double>{300});
+    EXPECT_EQ(job.currentRow, 2);
+    EXPECT_EQ(session_->panel.RVarList().Text(1, 2), "L/2");
+
+    // Saved previews go under the program's own name, mirrored after a click in "Mir".
+    session_->settings.options.saveOnTranslate = true;
+    job.mirrorJob = true;
+    ASSERT_TRUE(TranslateRow(*session_, job, 2, &outcome));
+    EXPECT_EQ(outcome.output, root_ / "HALF.M.DXF");
+    EXPECT_EQ(HoleXs(outcome.output), std::vector<double>{300});  // 600 - 300
+
+    // Rows without a program preview nothing.
+    EXPECT_FALSE(TranslateRow(*session_, job, 0, &outcome));
+    EXPECT_FALSE(TranslateRow(*session_, job, 3, &outcome));
+}
+
+}  // namespace
+}  // namespace retracer

@@ -1,0 +1,190 @@
+// Editing the worklist: adding programs, the row preview on a click, deleting, clearing, paste
+// with fill-down and the grid's tip.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "settings/user_store.h"
+#include "translate/job_driver.h"
+#include "translate/session.h"
+#include "worklist/worklist_editing.h"
+
+namespace retracer {
+namespace {
+
+namespace fs = std::filesystem;
+
+class WorklistEditingTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() /
+                ("retracer_edit_" +
+                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "app");
+        fs::create_directories(root_ / "progs");
+        session_ =
+            std::make_unique<Session>(ResolveAppPaths(root_ / "app", nullptr), prompt_, store_);
+        session_->LoadSettings();
+        session_->destFolder = root_;
+        for (const char* name : {"A.PGM", "B.PGM"}) {
+            std::ofstream(root_ / "progs" / name, std::ios::binary)
+                << "$\r\n$=Side " << name << "\r\n::UNm DL=720 DH=560.5 DS=18\r\n::SIDE=1;\n"
+                << "VAR{\n#5=L/2|w|half\n}VAR\nSIDE#1{\nW#81{ #1=r5 #2=50 #3=-5 }\n}SIDE\n";
+        }
+        std::ofstream(root_ / "progs" / "NOTES.TXT") << "not a program\n";
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    Worklist& W() { return session_->worklist; }
+
+    fs::path root_;
+    RecordingPrompt prompt_;
+    MemoryUserSettingsStore store_;
+    std::unique_ptr<Session> session_;
+    WorklistEditor editor_;
+};
+
+TEST_F(WorklistEditingTest, AddedFilesGoAfterTheFirstGapAndReplaceWhatIsThere) {
+    for (int r : {1, 2, 3, 5}) W().SetCell(r, WorklistColumn::kFilename, "OLD.PGM");
+    W().SetCell(5, WorklistColumn::kMir, "2");
+    W().SetCell(5, WorklistColumn::kJob, "Smith");
+    W().SetCell(5, WorklistColumn::kOutputFilename, "KEEP");
+    W().SetCell(5, WorklistColumn::kVVariables, "V1=3");
+    EXPECT_EQ(
+        editor_.AddFiles(*session_, {"A.PGM", "NOTES.TXT", "GONE.PGM", "B.PGM"}, root_ / "progs"),
+        2);
+    EXPECT_EQ(editor_.NextRow(), 5);
+    EXPECT_EQ(W().GetCell(4, WorklistColumn::kFilename), "A.PGM");
+    EXPECT_EQ(W().GetCell(5, WorklistColumn::kFilename), "B.PGM");
+    EXPECT_EQ(W().GetCell(4, WorklistColumn::kNorm), "1");
+    EXPECT_EQ(W().GetCell(4, WorklistColumn::kPartDescription), "Side A.PGM");
+    EXPECT_EQ(W().GetCell(4, WorklistColumn::kLength), "720");
+    EXPECT_EQ(W().GetCell(4, WorklistColumn::kWidth), "560.5");
+    EXPECT_EQ(W().GetCell(4, WorklistColumn::kPath).back(),
+              static_cast<char>(fs::path::preferred_separator));
+    EXPECT_NE(W().GetCell(4, WorklistColumn::kRVariables).find("L/2"), std::string::npos);
+    // The program's own cells were replaced, the user's kept.
+    EXPECT_EQ(W().GetCell(5, WorklistColumn::kVVariables), "");
+    EXPECT_EQ(W().GetCell(5, WorklistColumn::kMir), "2");
+    EXPECT_EQ(W().GetCell(5, WorklistColumn::kJob), "Smith");
+    EXPECT_EQ(W().GetCell(5, WorklistColumn::kOutputFilename), "KEEP");
+    EXPECT_EQ(W().GetCell(6, WorklistColumn::kFilename), "");
+    ASSERT_EQ(prompt_.messages.size(), 1u);  // the missing file was asked about, Yes went on
+
+    // No stops adding at the missing file.
+    prompt_ = RecordingPrompt();
+    prompt_.answers = {false};
+    EXPECT_EQ(editor_.AddFiles(*session_, {"GONE.PGM", "A.PGM"}, root_ / "progs"), 0);
+    EXPECT_EQ(W().GetCell(6, WorklistColumn::kFilename), "");
+}
+
+TEST_F(WorklistEditingTest, ClicksPreviewRowsOncePerCell) {
+    W().SetCell(7, WorklistColumn::kFilename, "A.PGM");
+    W().SetCell(7, WorklistColumn::kPath, (root_ / "progs").string());
+    W().SetCell(7, WorklistColumn::kLength, "600");
+    session_->settings.options.saveOnTranslate = true;
+    JobState job;
+    struct Click {
+        int column;
+        int row;
+        bool previews;
+        const char* made;  // the drawing the preview wrote, "" for none
+    };
+    const Click clicks[] = {
+        {2, 7, true, "A.M.DXF"}, {1, 7, true, "A.DXF"}, {1, 7, false, ""},
+        {4, 7, false, ""},       {1, 7, true, "A.DXF"}, {3, 0, false, ""},
+    };
+    for (const Click& click : clicks) {
+        fs::remove(root_ / "A.DXF");
+        fs::remove(root_ / "A.M.DXF");
+        EXPECT_EQ(editor_.CellClick(*session_, job, click.column, click.row), click.previews)
+            << click.column << "," << click.row;
+        for (const std::string name : {"A.DXF", "A.M.DXF"}) {
+            EXPECT_EQ(fs::exists(root_ / name), name == click.made) << name;
+        }
+        EXPECT_FALSE(job.dimsFromJob);
+    }
+    EXPECT_EQ(job.currentRow, 0);  // a click on a column caption
+    EXPECT_TRUE(session_->panel.VariableListsEnabled());
+    editor_.FocusLost();
+    EXPECT_FALSE(editor_.CellClick(*session_, job, 3, 0));
+    editor_.FocusLost();
+    EXPECT_TRUE(editor_.CellClick(*session_, job, 0, 7));  // the row header
+}
+
+TEST_F(WorklistEditingTest, DeleteAndClearAskFirst) {
+    for (int r = 1; r <= 6; ++r) W().SetCell(r, WorklistColumn::kFilename, std::to_string(r));
+    W().SetCellNote(5, WorklistColumn::kRVariables, "note of five");
+    session_->panel.PrgList().Add("N10");
+    prompt_.answers = {false, true, false, true};
+    EXPECT_FALSE(DeleteSelectedRows(*session_, {2, 4}));
+    EXPECT_EQ(W().GetCell(2, WorklistColumn::kFilename), "2");
+    EXPECT_EQ(session_->panel.PrgList().Count(), 1);
+    EXPECT_TRUE(DeleteSelectedRows(*session_, {4, 2}));
+    const char* expected[] = {"1", "3", "5", "6", "", ""};
+    for (int r = 1; r <= 6; ++r) {
+        EXPECT_EQ(W().GetCell(r, WorklistColumn::kFilename), expected[r - 1]) << r;
+    }
+    EXPECT_EQ(W().GetCellNote(3, WorklistColumn::kRVariables), "note of five");
+    EXPECT_EQ(W().GetCellNote(5, WorklistColumn::kRVariables), "");
+    EXPECT_EQ(session_->panel.PrgList().Count(), 0);
+    EXPECT_EQ(prompt_.messages[0].text, "Delete selected entries in Worklist?");
+
+    EXPECT_FALSE(ClearWorklist(*session_));
+    EXPECT_EQ(W().LastJobRow(), 4);
+    EXPECT_TRUE(ClearWorklist(*session_));
+    EXPECT_EQ(W().LastJobRow(), 0);
+    EXPECT_EQ(prompt_.messages[2].text, "Delete all entries in Worklist?");
+    EXPECT_EQ(prompt_.messages[2].title, "Query");
+}
+
+TEST(WorklistPaste, FillsTheFirstColumnDownTheSelection) {
+    struct Case {
+        const char* name;
+        CellBlock selection;
+        int activeColumn, activeRow;
+        const char* clipboard;
+        std::vector<std::string> column1;  // rows 1 to 6 afterwards
+        std::string row3column2;
+    };
+    const Case cases[] = {
+        {"single cell: the grid's paste only",
+         {1, 3, 3},
+         1,
+         3,
+         "5\t6\n7\t8\n",
+         {"", "", "5", "7", "", ""},
+         "6"},
+        {"block of rows: filled down", {1, 2, 5}, 1, 2, "5\n7\n", {"", "5", "5", "5", "5", ""}, ""},
+        {"no block: from the active cell to the end",
+         {0, 0, 0},
+         1,
+         4,
+         "9",
+         {"", "", "", "9", "9", "9"},
+         ""},
+    };
+    for (const Case& c : cases) {
+        Worklist w;
+        PasteWithFillDown(w, c.selection, c.activeColumn, c.activeRow, c.clipboard);
+        for (int r = 1; r <= 6; ++r) {
+            EXPECT_EQ(w.GetCell(r, 1), c.column1[static_cast<std::size_t>(r - 1)])
+                << c.name << " row " << r;
+        }
+        EXPECT_EQ(w.GetCell(3, 2), c.row3column2) << c.name;
+        EXPECT_EQ(w.GetCell(500, 1), c.selection.lastRow == 0 ? "9" : "") << c.name;
+    }
+}
+
+TEST(WorklistTip, ShownTheFirstFourTimes) {
+    WorklistEditor editor;
+    for (int i = 1; i <= 6; ++i) {
+        EXPECT_EQ(editor.TipText().empty(), i > 4) << i;
+    }
+}
+
+}  // namespace
+}  // namespace retracer

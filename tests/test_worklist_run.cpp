@@ -1,0 +1,326 @@
+// The worklist run and the selection run: which drawings a worklist makes and under which names,
+// Batch.lst, the HBD counter, missing programs, and the parallel run matching the run in order.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "settings/atomic_file.h"
+#include "settings/user_store.h"
+#include "translate/session.h"
+#include "worklist/worklist_run.h"
+
+namespace retracer {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kProgram =
+    "$=Panel\n::UNm DL=800 DH=600 DS=18\n::SIDE=1;\nVAR{\n#5=100|w|x\n}VAR\nSIDE#1{\n"
+    "W#81{ #1=r5 #2=50 #3=-5 }\nW#2006{ W$=~F~H20!Panel #8020=100 #8021=300 }\n}SIDE\n";
+
+class WorklistRunTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() /
+                ("retracer_run_" +
+                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "app");
+        fs::create_directories(root_ / "progs");
+        session_ = NewSession(root_ / "out");
+        for (const char* name : {"PANEL.PGM", "PANEL.CNC", "SHELF.PGM", "BACK.PGM"}) {
+            std::ofstream(root_ / "progs" / name, std::ios::binary) << kProgram;
+        }
+        std::ofstream(root_ / "progs" / "NOTES.TXT", std::ios::binary) << "shopping list\n";
+        session_->worklistFolder = root_;
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    std::unique_ptr<Session> NewSession(const fs::path& dest) {
+        auto session =
+            std::make_unique<Session>(ResolveAppPaths(root_ / "app", nullptr), prompt_, store_);
+        session->LoadSettings();
+        session->destFolder = dest;
+        fs::create_directories(dest);
+        return session;
+    }
+
+    // A job row; the "Path" cell is relative to the worklist's folder.
+    void SetRow(Worklist& w, int row, const char* norm, const char* mir, const char* file,
+                const char* outputName = "") {
+        w.SetCell(row, WorklistColumn::kNorm, norm);
+        w.SetCell(row, WorklistColumn::kMir, mir);
+        w.SetCell(row, WorklistColumn::kFilename, file);
+        w.SetCell(row, WorklistColumn::kPath, "progs");
+        w.SetCell(row, WorklistColumn::kLength, "600");
+        w.SetCell(row, WorklistColumn::kWidth, "400");
+        w.SetCell(row, WorklistColumn::kThick, "18");
+        w.SetCell(row, WorklistColumn::kOutputFilename, outputName);
+    }
+
+    RunReport Run(int jobs = 1) {
+        RunOptions options;
+        options.jobs = jobs;
+        options.sourceFolder = "C:\\Programs";
+        return RunWorklist(*session_, state_, options);
+    }
+
+    static std::vector<std::string> Names(const RunReport& report) {
+        std::vector<std::string> names;
+        for (const RunReport::Translation& t : report.translations) {
+            names.push_back(t.output.filename().string() + (t.written ? "" : " (not written)"));
+        }
+        return names;
+    }
+
+    std::string BatchList() {
+        std::string text;
+        ReadWholeFile(session_->destFolder / "Batch.lst", text, nullptr);
+        return text;
+    }
+
+    fs::path root_;
+    RecordingPrompt prompt_;
+    MemoryUserSettingsStore store_;
+    std::unique_ptr<Session> session_;
+    RunState state_;
+};
+
+TEST_F(WorklistRunTest, OutputNamesQuantitiesAndNumbering) {
+    Worklist& w = session_->worklist;
+    SetRow(w, 3, "1", "0", "PANEL.PGM");
+    SetRow(w, 5, "1", "0", "PANEL.PGM");
+    SetRow(w, 8, "1", "0", "PANEL.PGM", "DOOR");
+    SetRow(w, 9, "2", "1", "SHELF.PGM");    // quantities only decide which copies are made
+    SetRow(w, 10, "0.4", "0", "BACK.PGM");  // passes "more than 0" but rounds to none
+    SetRow(w, 11, "0", "0", "BACK.PGM");    // not work at all
+    SetRow(w, 12, "0.4", "1", "back.pgm", "BACK_M.dxf");
+    const RunReport report = Run();
+    EXPECT_FALSE(report.duplicateNames);
+    EXPECT_EQ(Names(report),
+              (std::vector<std::string>{"PANEL.0003.DXF", "PANEL.0005.DXF", "DOOR.DXF", "SHELF.DXF",
+                                        "SHELF.M.DXF", "BACK_M.M.DXF"}));
+    EXPECT_TRUE(prompt_.messages.empty());
+    EXPECT_TRUE(state_.translateArmed);
+    EXPECT_EQ(store_.Get("Retracer", "Defaults", "InitDir", ""), "C:\\Programs\\");
+}
+
+TEST_F(WorklistRunTest, DrawingNamesThatWouldCollideAreNumberedOrRefused) {
+    Worklist& w = session_->worklist;
+    // Different programs, one drawing name: numbered like one program named twice.
+    SetRow(w, 1, "1", "0", "PANEL.PGM");
+    SetRow(w, 2, "1", "1", "PANEL.CNC");
+    EXPECT_EQ(Names(Run()),
+              (std::vector<std::string>{"PANEL.0001.DXF", "PANEL.0002.DXF", "PANEL.0002.M.DXF"}));
+
+    struct Case {
+        const char* name;
+        const char* first;
+        const char* second;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"same name as typed", "DOOR", "DOOR", "Items:  4 &  6"},
+        {"letter case and .DXF", "door", "DOOR.dxf", "Items:  4 &  6"},
+        {"blanks around", " door ", "door", "Items:  4 &  6"},
+        {"a name equal to a numbered one", "", "SHELF.0004", "Items:  4 &  6"},
+    };
+    for (const Case& c : cases) {
+        w.Clear();
+        prompt_.messages.clear();
+        SetRow(w, 4, "1", "0", "SHELF.PGM", c.first);
+        SetRow(w, 5, "1", "0", "SHELF.PGM");
+        SetRow(w, 6, "1", "0", "BACK.PGM", c.second);
+        fs::remove_all(session_->destFolder);
+        fs::create_directories(session_->destFolder);
+        const RunReport report = Run();
+        EXPECT_TRUE(report.duplicateNames) << c.name;
+        EXPECT_TRUE(report.translations.empty()) << c.name;
+        EXPECT_TRUE(fs::is_empty(session_->destFolder)) << c.name;
+        ASSERT_EQ(prompt_.messages.size(), 1u) << c.name;
+        EXPECT_EQ(prompt_.messages[0].title, "Process Error");
+        EXPECT_EQ(prompt_.messages[0].text,
+                  std::string("Duplicate Output Filenames Found!\r") + c.message)
+            << c.name;
+    }
+}
+
+TEST_F(WorklistRunTest, BatchListAndUnwrittenDrawings) {
+    session_->settings.options.generateBatchLst = true;
+    std::string raised;
+    Worklist& w = session_->worklist;
+    SetRow(w, 1, "1", "0", "PANEL.PGM");
+    RunOptions options;
+    options.raiseWindow = [&raised](std::string_view title) { raised = title; };
+    RunWorklist(*session_, state_, options);
+    // One translation is enough for the worklist run.
+    EXPECT_EQ(BatchList(), (session_->destFolder / "PANEL.DXF").string() + "\r\n");
+    EXPECT_EQ(raised, "Cutplan");
+
+    // A drawing that cannot be written is reported and left out of Batch.lst.
+    SetRow(w, 2, "1", "0", "SHELF.PGM");
+    SetRow(w, 3, "1", "0", "BACK.PGM");
+    fs::create_directories(session_->destFolder / "SHELF.DXF");
+    prompt_.messages.clear();
+    const RunReport report = RunWorklist(*session_, state_, options);
+    EXPECT_EQ(Names(report),
+              (std::vector<std::string>{"PANEL.DXF", "SHELF.DXF (not written)", "BACK.DXF"}));
+    EXPECT_EQ(BatchList(), (session_->destFolder / "PANEL.DXF").string() + "\r\n" +
+                               (session_->destFolder / "BACK.DXF").string() + "\r\n");
+    ASSERT_FALSE(prompt_.messages.empty());
+    EXPECT_EQ(prompt_.messages.back().title, "Process Error");
+    EXPECT_NE(prompt_.messages.back().text.find("SHELF.DXF"), std::string::npos);
+
+    // The selection run needs two translations.
+    fs::remove(session_->destFolder / "Batch.lst");
+    state_.translateArmed = true;
+    RunSelection(*session_, state_, root_ / "progs", {"PANEL.PGM"}, options);
+    EXPECT_FALSE(fs::exists(session_->destFolder / "Batch.lst"));
+    RunSelection(*session_, state_, root_ / "progs", {"PANEL.PGM", "NOTES.TXT", "BACK.PGM"},
+                 options);
+    EXPECT_EQ(BatchList(), (session_->destFolder / "PANEL.DXF").string() + "\r\n" +
+                               (session_->destFolder / "BACK.DXF").string() + "\r\n");
+}
+
+TEST_F(WorklistRunTest, MissingProgramsAskWhetherToGoOn) {
+    session_->settings.options.generateBatchLst = true;
+    session_->settings.options.renameForHbd = true;
+    store_.Save("Retracer", "Defaults", "Counter4HBD", "7");
+    Worklist& w = session_->worklist;
+    SetRow(w, 1, "1", "0", "PANEL.PGM");
+    SetRow(w, 2, "1", "0", "GONE.PGM");
+    SetRow(w, 3, "1", "0", "NOTES.TXT");  // not a program: skipped without a word
+    SetRow(w, 4, "1", "0", "SHELF.PGM");
+    for (int jobs : {1, 2}) {
+        // Yes goes on.
+        prompt_ = RecordingPrompt();
+        prompt_.answers = {true};
+        RunReport report = Run(jobs);
+        EXPECT_FALSE(report.stopped);
+        EXPECT_EQ(Names(report), (std::vector<std::string>{"PANEL.DXF", "SHELF.DXF"}));
+        ASSERT_EQ(report.skipped.size(), 2u);
+        EXPECT_TRUE(report.skipped[0].missing);
+        EXPECT_EQ(report.skipped[1].row, 3);
+        EXPECT_FALSE(report.skipped[1].missing);
+        ASSERT_EQ(prompt_.messages.size(), 1u);
+        EXPECT_NE(prompt_.messages[0].text.find("File Not Found"), std::string::npos);
+
+        // No stops at the row: no Batch.lst, no counter stored.
+        fs::remove(session_->destFolder / "Batch.lst");
+        const std::string counter = store_.Get("Retracer", "Defaults", "Counter4HBD", "");
+        prompt_ = RecordingPrompt();
+        prompt_.answers = {false};
+        state_.translateArmed = false;
+        report = Run(jobs);
+        EXPECT_TRUE(report.stopped) << jobs;
+        EXPECT_EQ(report.stopRow, 2);
+        EXPECT_EQ(Names(report), std::vector<std::string>{"PANEL.DXF"});
+        EXPECT_FALSE(fs::exists(session_->destFolder / "Batch.lst"));
+        EXPECT_EQ(store_.Get("Retracer", "Defaults", "Counter4HBD", ""), counter);
+        EXPECT_FALSE(state_.translateArmed);
+    }
+}
+
+TEST_F(WorklistRunTest, HbdCounterComesFromAndGoesBackToTheUserStore) {
+    session_->settings.options.renameForHbd = true;
+    store_.Save("Retracer", "Defaults", "Counter4HBD", "99998");
+    Worklist& w = session_->worklist;
+    SetRow(w, 1, "1", "1", "PANEL.PGM");
+    SetRow(w, 2, "1", "0", "SHELF.PGM");
+    Run();
+    // Three labels: 99999, then 1 and 2.
+    EXPECT_EQ(store_.Get("Retracer", "Defaults", "Counter4HBD", ""), " 2");
+    std::string shelf;
+    ASSERT_TRUE(ReadWholeFile(session_->destFolder / "SHELF.DXF", shelf, nullptr));
+    EXPECT_NE(shelf.find("HBD00002"), std::string::npos);
+}
+
+TEST_F(WorklistRunTest, ParallelRunMatchesTheRunInOrderByteForByte) {
+    session_->settings.options.generateBatchLst = true;
+    session_->settings.options.renameForHbd = true;
+    session_->settings.options.attachBarcode = true;
+    const char* files[] = {"PANEL.PGM", "SHELF.PGM", "BACK.PGM",
+                           "PANEL.CNC", "GONE.PGM",  "NOTES.TXT"};
+    Worklist& w = session_->worklist;
+    for (int row = 1; row <= 40; ++row) {
+        SetRow(w, row, row % 3 == 0 ? "0" : "1", row % 2 == 0 ? "1" : "0", files[row % 6],
+               row % 7 == 0 ? ("NAMED" + std::to_string(row)).c_str() : "");
+        w.SetCell(row, WorklistColumn::kLength, std::to_string(500 + row));
+        w.SetCell(row, WorklistColumn::kJob, "Job " + std::to_string(row));
+        w.SetCell(row, WorklistColumn::kRVariables, "R5=L/" + std::to_string(row % 4 + 2));
+    }
+    struct Outcome {
+        std::vector<std::string> names;
+        std::vector<std::string> messages;
+        std::string batchList;
+        std::string counter;
+    };
+    auto runInto = [&](const fs::path& dest, int jobs) {
+        session_->destFolder = dest;
+        fs::create_directories(dest);
+        store_.Save("Retracer", "Defaults", "Counter4HBD", "99990");
+        prompt_ = RecordingPrompt();
+        const RunReport report = Run(jobs);
+        Outcome outcome{
+            Names(report), {}, BatchList(), store_.Get("Retracer", "Defaults", "Counter4HBD", "")};
+        for (const RecordingPrompt::Message& m : prompt_.messages) {
+            outcome.messages.push_back(m.title + ": " + m.text);
+        }
+        // The folders differ by name only.
+        const std::string folder = dest.string();
+        for (std::size_t at; (at = outcome.batchList.find(folder)) != std::string::npos;) {
+            outcome.batchList.replace(at, folder.size(), "DEST");
+        }
+        return outcome;
+    };
+    const Outcome serial = runInto(root_ / "serial", 1);
+    const Outcome parallel = runInto(root_ / "parallel", 3);
+    EXPECT_EQ(serial.names, parallel.names);
+    EXPECT_EQ(serial.messages, parallel.messages);
+    EXPECT_EQ(serial.batchList, parallel.batchList);
+    EXPECT_EQ(serial.counter, parallel.counter);
+    ASSERT_GT(serial.names.size(), 20u);
+
+    std::size_t compared = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(root_ / "serial")) {
+        const std::string name = entry.path().filename().string();
+        if (name == "Batch.lst") continue;
+        std::string a;
+        std::string b;
+        ASSERT_TRUE(ReadWholeFile(entry.path(), a, nullptr));
+        ASSERT_TRUE(ReadWholeFile(root_ / "parallel" / name, b, nullptr)) << name;
+        EXPECT_TRUE(a == b) << name << " differs";
+        ++compared;
+    }
+    EXPECT_EQ(compared, serial.names.size());
+}
+
+TEST_F(WorklistRunTest, ProcessButtonChoosesTheRunByRowOne) {
+    Worklist& w = session_->worklist;
+    SetRow(w, 2, "1", "0", "SHELF.PGM");  // row 1 empty: the selection run
+    state_.translateArmed = true;
+    RunOptions options;
+    RunReport report = ProcessButton(*session_, state_, root_ / "progs", {"BACK.PGM"}, options);
+    EXPECT_EQ(Names(report), std::vector<std::string>{"BACK.DXF"});
+
+    SetRow(w, 1, "1", "0", "PANEL.PGM");
+    report = ProcessButton(*session_, state_, root_ / "progs", {"BACK.PGM"}, options);
+    EXPECT_EQ(Names(report), (std::vector<std::string>{"PANEL.DXF", "SHELF.DXF"}));
+
+    // A selection run that is not armed only recognises, then arms itself; a busy one does
+    // nothing.
+    state_.translateArmed = false;
+    report = RunSelection(*session_, state_, root_ / "progs", {"BACK.PGM"}, options);
+    EXPECT_TRUE(report.translations.empty());
+    EXPECT_TRUE(state_.translateArmed);
+    state_.selectionRunBusy = true;
+    report = RunSelection(*session_, state_, root_ / "progs", {"BACK.PGM"}, options);
+    EXPECT_TRUE(report.translations.empty());
+}
+
+}  // namespace
+}  // namespace retracer
