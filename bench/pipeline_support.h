@@ -3,7 +3,10 @@
 #pragma once
 
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -11,16 +14,28 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "settings/user_store.h"
 #include "translate/job_driver.h"
 
 namespace retracer::bench {
 
-// Peak resident memory of this process so far, in MB.
-inline double PeakResidentMegabytes() {
+// Peak resident memory, in MB, of a process that runs `work` once: a child forked for it, so
+// neither the benchmark's earlier iterations nor anything else of this process count.
+template <typename Work>
+double PeakResidentMegabytesOf(Work&& work) {
+    malloc_trim(0);  // what this process freed (the generated program) is not the child's
+    const pid_t child = fork();
+    if (child == 0) {
+        work();
+        _exit(0);
+    }
+    if (child < 0) return -1;
+    int status = 0;
+    waitpid(child, &status, 0);
     rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
+    getrusage(RUSAGE_CHILDREN, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in kB on Linux
 }
 
@@ -28,8 +43,8 @@ inline double PeakResidentMegabytes() {
 // program file and the destination folder. Removed again when the benchmark ends.
 class PipelineWorkspace {
   public:
-    PipelineWorkspace(std::string_view programName, const std::string& text,
-                      std::string_view toolPar) {
+    // The program text is written out and released: only the job's own memory should count.
+    PipelineWorkspace(std::string_view programName, std::string text, std::string_view toolPar) {
         root_ = std::filesystem::temp_directory_path() /
                 ("retracer-bench-" + std::string(programName));
         std::filesystem::remove_all(root_);
@@ -38,6 +53,7 @@ class PipelineWorkspace {
         std::ofstream(root_ / "app" / "Tool.Par", std::ios::binary) << toolPar;
         program_ = root_ / std::string(programName);
         std::ofstream(program_, std::ios::binary) << text;
+        std::string().swap(text);
         session_ = std::make_unique<Session>(ResolveAppPaths(root_ / "app", nullptr), prompt_,
                                              store_);
         session_->LoadSettings();
@@ -66,11 +82,14 @@ class PipelineWorkspace {
 };
 
 // Translates the program once per iteration and reports lines per second, entities, the size of
-// the written file and the peak memory of the process. Run a pipeline benchmark alone (with
-// --benchmark_filter) for the peak to be its own.
-inline void RunPipeline(benchmark::State& s, std::string_view programName, const std::string& text,
+// the written file and the peak memory of a process translating it once.
+inline void RunPipeline(benchmark::State& s, std::string_view programName, std::string text,
                         std::int64_t lines, std::string_view toolPar) {
-    PipelineWorkspace workspace(programName, text, toolPar);
+    PipelineWorkspace workspace(programName, std::move(text), toolPar);
+    const double peak = PeakResidentMegabytesOf([&workspace] {
+        JobState job;
+        workspace.Translate(job);
+    });
     std::size_t entities = 0;
     std::size_t diagnostics = 0;
     std::uintmax_t bytes = 0;
@@ -91,7 +110,7 @@ inline void RunPipeline(benchmark::State& s, std::string_view programName, const
     s.counters["entities"] = static_cast<double>(entities);
     s.counters["diagnostics"] = static_cast<double>(diagnostics);
     s.counters["dxf_MB"] = static_cast<double>(bytes) / (1024.0 * 1024.0);
-    s.counters["peak_MB"] = PeakResidentMegabytes();
+    s.counters["peak_MB"] = peak;
 }
 
 }  // namespace retracer::bench

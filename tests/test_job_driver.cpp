@@ -80,6 +80,8 @@ TEST_F(JobDriverTest, OutputNames) {
         {false, true, false, -12, "", root_ / "out" / "PANEL.0012.DXF"},
         {false, true, true, -12, "", root_ / "out" / "PANEL.0012.M.DXF"},
         {false, true, false, -12, "DOOR", root_ / "out" / "DOOR.DXF"},
+        {false, true, false, 0, "../up", root_ / "out" / ".._up.DXF"},
+        {false, true, true, 0, "a\\b", root_ / "out" / "a_b.M.DXF"},
         {false, true, true, 3, "", root_ / "out" / "PANEL.M.DXF"},
     };
     for (const Case& c : cases) {

@@ -8,6 +8,7 @@
 
 #include "drawing/dxf_writer.h"
 #include "settings/atomic_file.h"
+#include "translate/value_text.h"
 
 namespace fs = std::filesystem;
 
@@ -74,7 +75,8 @@ double FromSingle(float value) {
     char text[32];
     const auto written = std::to_chars(text, text + sizeof text, value);
     double result = value;
-    std::from_chars(text, written.ptr, result);
+    if (ReadShortDecimal(text, written.ptr, result) != written.ptr)
+        std::from_chars(text, written.ptr, result);
     return result;
 }
 

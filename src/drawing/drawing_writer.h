@@ -51,6 +51,10 @@ class DrawingWriter {
     // the drawing stays open, so CloseDrawing may be tried again.
     void CloseDrawing(std::string& errText);
 
+    // Room for `count` entities, so a large drawing is not copied as it grows. Memory that is
+    // reserved but never filled costs address space only.
+    void ReserveEntities(std::size_t count) { drawing_.entities.reserve(count); }
+
     // What has been drawn so far.
     const Drawing& Content() const { return drawing_; }
     const std::filesystem::path& File() const { return file_; }

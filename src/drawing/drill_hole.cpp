@@ -1,5 +1,7 @@
 #include "drawing/drill_hole.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstdlib>
 #include <tuple>
 #include <utility>
@@ -80,19 +82,57 @@ void DrawShape(const HoleOutput& out, const Shape& s, std::string_view layer) {
     }
 }
 
+const std::string& MemoDrillLayerName(TranslationState::DrillLayerMemo& memo,
+                                      std::string_view root, float depth,
+                                      std::string_view toolText, bool toolPart, int edgeFlag,
+                                      float feed) {
+    constexpr std::size_t kRemembered = 16;
+    const auto depthBits = std::bit_cast<std::uint32_t>(depth);
+    const auto feedBits = std::bit_cast<std::uint32_t>(feed);
+    for (const auto& e : memo.entries) {
+        if (e.depthBits == depthBits && e.feedBits == feedBits && e.edgeFlag == edgeFlag &&
+            e.toolPart == toolPart && e.root == root && e.toolText == toolText)
+            return e.layer;
+    }
+    const std::string part = toolPart ? DrillToolPart(toolText, false) : std::string();
+    TranslationState::DrillLayerMemo::Entry entry{std::string(root), depthBits,
+                                                  std::string(toolText), toolPart, edgeFlag,
+                                                  feedBits,
+                                                  DrillLayerName(root, depth, part, edgeFlag, feed)};
+    if (memo.entries.size() < kRemembered) {
+        memo.entries.push_back(std::move(entry));
+        return memo.entries.back().layer;
+    }
+    auto& slot = memo.entries[memo.next];
+    memo.next = (memo.next + 1) % kRemembered;
+    slot = std::move(entry);
+    return slot.layer;
+}
+
+// The drill numbers a tool text names (none when it names no tool), remembered for the next
+// hole, which mostly has the same tool.
+const std::vector<int>& MemoToolNumbers(TranslationState::DrillLayerMemo& memo,
+                                        std::string_view toolText) {
+    if (!memo.toolNumbersValid || memo.toolText != toolText) {
+        memo.toolText.assign(toolText);
+        memo.toolNumbers =
+            NamesDrillTools(toolText) ? DrillToolNumbers(toolText) : std::vector<int>{};
+        memo.toolNumbersValid = true;
+    }
+    return memo.toolNumbers;
+}
+
 }  // namespace
 
 float DrillHole(const HoleOutput& out, const HoleRequest& hole) {
     const double divisor = out.unitDivisor;
-    const std::vector<int> toolNumbers =
-        NamesDrillTools(hole.tool) ? DrillToolNumbers(hole.tool) : std::vector<int>{};
+    const std::vector<int>& toolNumbers = MemoToolNumbers(out.state.drillLayerMemo, hole.tool);
     const DrillTool* reference = toolNumbers.empty() ? nullptr : out.tools.Find(toolNumbers[0]);
 
     float diameter = hole.diameter;
     if (reference) diameter = static_cast<float>(reference->dia / divisor);
 
     const bool byNumber = !out.options.toolNumberToDiameter;
-    const std::string toolPart = reference && byNumber ? DrillToolPart(hole.tool, false) : "";
 
     // Side faces arrive with the depth and a position exchanged; bring them to the edge codes.
     float x = hole.x;
@@ -115,7 +155,9 @@ float DrillHole(const HoleOutput& out, const HoleRequest& hole) {
     } else {
         return diameter;
     }
-    const std::string layer = DrillLayerName(root, depth, toolPart, hole.edgeFlag, hole.feed);
+    const std::string& layer = MemoDrillLayerName(out.state.drillLayerMemo, root, depth, hole.tool,
+                                                  reference != nullptr && byNumber, hole.edgeFlag,
+                                                  hole.feed);
 
     if (std::abs(code) == 5 && diameter == 0) {
         diameter = static_cast<float>(kDefaultDiameterMm / divisor);

@@ -1,6 +1,7 @@
 #include "translate/field_splitter.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <utility>
 
@@ -30,13 +31,13 @@ void FieldSplitter::SetText(std::string_view text) {
 }
 
 void FieldSplitter::SetSeparators(std::string_view separators) {
-    if (separators == separators_) return;  // same separators, same fields
+    if (separators == Set().separators) return;  // same separators, same fields
     BuildTable(separators);
     Split();
 }
 
 void FieldSplitter::Assign(std::string_view text, std::string_view separators) {
-    if (Within(text, separators_) || Within(separators, text_)) {
+    if (Within(text, Set().separators) || Within(separators, text_)) {
         // Either write would pull the other argument from under us: take copies first.
         const std::string text_copy(text);
         const std::string separators_copy(separators);
@@ -44,7 +45,7 @@ void FieldSplitter::Assign(std::string_view text, std::string_view separators) {
         return;
     }
     text_.assign(text);
-    if (separators != separators_) BuildTable(separators);
+    if (separators != Set().separators) BuildTable(separators);
     Split();
 }
 
@@ -55,40 +56,61 @@ std::string_view FieldSplitter::Field(int i) const {
 }
 
 void FieldSplitter::BuildTable(std::string_view separators) {
-    std::array<std::uint8_t, 256> table{};
-    std::vector<std::string> multi_byte;
+    for (std::size_t k = 0; k < kKeptSets; ++k) {
+        if (sets_[k].separators == separators && (k == 0 || !sets_[k].separators.empty())) {
+            current_ = k;
+            return;
+        }
+    }
+    replaced_ = (replaced_ + 1) % kKeptSets;
+    if (replaced_ == current_) replaced_ = (replaced_ + 1) % kKeptSets;
+    SeparatorSet& set = sets_[replaced_];
+    set.byteClass.fill(0);
+    set.multiByte.clear();
     std::size_t i = 0;
     while (i < separators.size()) {
-        const std::size_t len = Utf8SequenceLength(separators.substr(i));
         const auto lead = static_cast<unsigned char>(separators[i]);
+        const std::size_t len = lead < 0x80 ? 1 : Utf8SequenceLength(separators.substr(i));
         if (len >= 2) {
-            std::string sequence(separators.substr(i, len));
-            if (std::find(multi_byte.begin(), multi_byte.end(), sequence) == multi_byte.end()) {
-                multi_byte.push_back(std::move(sequence));
+            const std::string_view sequence = separators.substr(i, len);
+            if (std::find(set.multiByte.begin(), set.multiByte.end(), sequence) ==
+                set.multiByte.end()) {
+                set.multiByte.emplace_back(sequence);
             }
-            table[lead] |= kLead;
+            set.byteClass[lead] |= kLead;
             i += len;
         } else {
-            table[lead] |= kSingle;
+            set.byteClass[lead] |= kSingle;
             ++i;
         }
     }
-    byte_class_ = table;
-    multi_byte_ = std::move(multi_byte);
-    separators_.assign(separators);
+    set.separators.assign(separators);
+    current_ = replaced_;
 }
 
 void FieldSplitter::Split() {
     fields_.clear();
-    if (!multi_byte_.empty()) {
+    const SeparatorSet& set = Set();
+    if (!set.multiByte.empty()) {
         SplitMultiByte();
         return;
     }
-    const auto* p = reinterpret_cast<const unsigned char*>(text_.data());
     const std::size_t n = text_.size();
     std::size_t start = 0;
+    if (set.separators.size() == 1) {
+        // One separator, the common case: let memchr find it.
+        const char* p = text_.data();
+        while (const void* found = std::memchr(p + start, set.separators[0], n - start)) {
+            const auto at = static_cast<std::size_t>(static_cast<const char*>(found) - p);
+            fields_.push_back({start, at});
+            start = at + 1;
+        }
+        fields_.push_back({start, n});
+        return;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(text_.data());
     for (std::size_t i = 0; i < n; ++i) {
-        if (byte_class_[p[i]] & kSingle) {
+        if (set.byteClass[p[i]] & kSingle) {
             fields_.push_back({start, i});
             start = i + 1;
         }
@@ -102,7 +124,7 @@ void FieldSplitter::SplitMultiByte() {
     std::size_t start = 0;
     std::size_t i = 0;
     while (i < n) {
-        const std::uint8_t kind = byte_class_[p[i]];
+        const std::uint8_t kind = Set().byteClass[p[i]];
         std::size_t len = (kind & kLead) ? MatchMultiByte(i) : 0;
         if (len == 0 && (kind & kSingle)) len = 1;
         if (len == 0) {
@@ -118,7 +140,7 @@ void FieldSplitter::SplitMultiByte() {
 
 std::size_t FieldSplitter::MatchMultiByte(std::size_t pos) const {
     const std::string_view rest = std::string_view(text_).substr(pos);
-    for (const std::string& sequence : multi_byte_) {
+    for (const std::string& sequence : Set().multiByte) {
         if (rest.starts_with(sequence)) return sequence.size();
     }
     return 0;

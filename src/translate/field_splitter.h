@@ -33,7 +33,7 @@ class FieldSplitter {
 
     // Writing the separators re-splits the current text.
     void SetSeparators(std::string_view separators);
-    std::string_view Separators() const { return separators_; }
+    std::string_view Separators() const { return Set().separators; }
 
     // Both at once, with one split: for callers that load a fresh line.
     void Assign(std::string_view text, std::string_view separators);
@@ -56,10 +56,20 @@ class FieldSplitter {
     static constexpr std::uint8_t kSingle = 1;  // the byte itself separates
     static constexpr std::uint8_t kLead = 2;    // the byte may start a multi-byte separator
 
+    // A set of separators ready for splitting. The last few sets are kept: translators cycle
+    // through a handful of them on every line, and going back to one costs a comparison.
+    struct SeparatorSet {
+        std::string separators;
+        std::array<std::uint8_t, 256> byteClass{};
+        std::vector<std::string> multiByte;  // separators longer than one byte
+    };
+    static constexpr std::size_t kKeptSets = 4;
+    const SeparatorSet& Set() const { return sets_[current_]; }
+
     std::string text_;
-    std::string separators_;
-    std::array<std::uint8_t, 256> byte_class_{};
-    std::vector<std::string> multi_byte_;  // separators longer than one byte
+    std::array<SeparatorSet, kKeptSets> sets_{};
+    std::size_t current_ = 0;
+    std::size_t replaced_ = 0;  // the set built over next
     std::vector<Span> fields_;
 };
 

@@ -91,8 +91,8 @@ bool ReadPlainLeadingNumber(std::string_view text, double& value) {
         if (!endsExpression || (i > end && (c == 'e' || c == 'd'))) return false;
     }
     double v = 0;
-    const std::from_chars_result r = std::from_chars(text.data() + begin, text.data() + end, v);
-    if (r.ec != std::errc() || r.ptr != text.data() + end) return false;
+    if (ReadShortDecimal(text.data() + begin, text.data() + end, v) != text.data() + end)
+        return false;
     if (v == 0 && negative) return false;  // the evaluator's negative zero
     value = negative ? -v : v;
     return true;
@@ -230,6 +230,7 @@ void GenesisIsoTranslator::PrepareLine(std::string_view raw) {
 // "=": all of them are kept (blanks removed), so that a plain word between two expressions, or a
 // doubled blank, loses nothing.
 void GenesisIsoTranslator::RewriteValueWords() {
+    if (text_.find('=') == std::string::npos) return;  // nothing to rewrite
     words_.Assign(text_, "=");
     scratch_.assign(words_.Field(1));
     if (!scratch_.empty()) {

@@ -1,6 +1,9 @@
 #include "translate/job_driver.h"
 
 #include <functional>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <memory>
 #include <system_error>
 
@@ -90,7 +93,8 @@ private:
     ControlPanelLists* panel_ = nullptr;
 };
 
-void ApplyRecognition(Session& session, Recognition& found) {
+void ApplyRecognition(Session& session, const std::filesystem::path& program,
+                      Recognition& found) {
     ControlPanelLists& panel = session.panel;
     panel.Labels().SetDimensions(found.labDim);
     panel.Labels().SetComment(found.labCmt);
@@ -107,13 +111,18 @@ void ApplyRecognition(Session& session, Recognition& found) {
         panel.AddRVar(clear);
         for (std::string& line : found.rVarLines) panel.AddRVar(line);
     }
-    panel.PrgList().AssignText(std::move(found.programText));
+    auto text = std::make_shared<const std::string>(std::move(found.programText));
+    panel.PrgList().AssignShared(text);
+    session.recognizedProgram = program;
+    session.recognizedText = std::move(text);
 }
 
 }  // namespace
 
 bool ChkPFile(Session& session, const JobState& job, const std::filesystem::path& given) {
     const std::filesystem::path program = FindFileIgnoringCase(given);
+    session.recognizedProgram.clear();
+    session.recognizedText.reset();
     Recognition found = RecognizeProgram(program, session.settings.allVariables, job.dimsFromJob,
                                          session.header);
     if (found.fileMissing) {
@@ -125,7 +134,7 @@ bool ChkPFile(Session& session, const JobState& job, const std::filesystem::path
         }
         return false;
     }
-    ApplyRecognition(session, found);
+    ApplyRecognition(session, program, found);
     return found.recognized;
 }
 
@@ -137,13 +146,20 @@ std::filesystem::path OutputPathFor(const Session& session, const JobState& job,
     std::string base = PathText(program.filename());
     base = base.substr(0, base.find('.'));
     if (jobNumber < 0) base += "." + FormatPattern(-static_cast<double>(jobNumber), "0000");
-    if (!job.outputNameOverride.empty()) base = job.outputNameOverride;
+    if (!job.outputNameOverride.empty()) {
+        // A name, not a path: "..\x" or "sub/x" must not write outside the destination folder.
+        base = job.outputNameOverride;
+        for (char& c : base)
+            if (c == '/' || c == '\\') c = '_';
+    }
     base += job.mirrorJob ? ".M.DXF" : ".DXF";
     return session.destFolder / base;
 }
 
-JobOutcome TranslateJob(Session& session, JobState& job, int jobNumber,
-                        const std::filesystem::path& program) {
+namespace {
+
+JobOutcome TranslateJobDrawing(Session& session, JobState& job, int jobNumber,
+                               const std::filesystem::path& program) {
     JobOutcome outcome;
     if (program.empty()) return outcome;
     outcome.output = OutputPathFor(session, job, jobNumber, program);
@@ -157,6 +173,13 @@ JobOutcome TranslateJob(Session& session, JobState& job, int jobNumber,
         return outcome;
     }
     writer.StartDrawing(job.errText);
+    {
+        // A program line draws at most one entity or so, and lines are rarely shorter than 24
+        // bytes (hole rows draw more; the vector then grows as usual).
+        std::error_code ec;
+        const std::uintmax_t bytes = std::filesystem::file_size(program, ec);
+        if (!ec) writer.ReserveEntities(static_cast<std::size_t>(bytes / 24));
+    }
 
     // Per job: everything the scans collect starts empty.
     job.calls.clear();
@@ -195,7 +218,11 @@ JobOutcome TranslateJob(Session& session, JobState& job, int jobNumber,
         state.condStack.fill(true);
         handler.SetFile(PathText(current));
         std::string error;
-        scanner.ScanFile(current, handler, &error);
+        if (current == program && session.recognizedText && session.recognizedProgram == program) {
+            scanner.ScanText(*session.recognizedText, handler);
+        } else {
+            scanner.ScanFile(current, handler, &error);
+        }
 
         if (job.currentCall >= static_cast<int>(job.calls.size())) break;
         if (job.currentCall >= kMaxSubprogramCalls) {
@@ -255,6 +282,26 @@ JobOutcome TranslateJob(Session& session, JobState& job, int jobNumber,
                                 cut,
                             PromptIcon::kWarning);
     }
+    return outcome;
+}
+
+// A large drawing leaves the allocator holding hundreds of megabytes it no longer uses; hand
+// them back so a long session or a batch does not keep its largest job's footprint.
+void ReleaseFreedMemory(const JobOutcome& outcome) {
+#if defined(__GLIBC__)
+    constexpr std::size_t kLargeDrawing = 100'000;
+    if (outcome.entityCount >= kLargeDrawing) malloc_trim(0);
+#else
+    (void)outcome;
+#endif
+}
+
+}  // namespace
+
+JobOutcome TranslateJob(Session& session, JobState& job, int jobNumber,
+                        const std::filesystem::path& program) {
+    JobOutcome outcome = TranslateJobDrawing(session, job, jobNumber, program);
+    ReleaseFreedMemory(outcome);
     return outcome;
 }
 

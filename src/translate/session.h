@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "drawing/layer_names.h"
@@ -31,6 +32,11 @@ struct Session {
     ControlPanelLists panel;
     Worklist worklist;
     ProgramHeader header;
+
+    // The program recognised last and its text (line ends as "\n"), shared with the program
+    // list: its job scans the text from here instead of reading and decoding the file again.
+    std::filesystem::path recognizedProgram;
+    std::shared_ptr<const std::string> recognizedText;
 
     // Set when the user answers No to "File Not Found": the running batch stops.
     bool stopRequested = false;

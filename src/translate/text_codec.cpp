@@ -1,5 +1,6 @@
 #include "translate/text_codec.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -241,14 +242,23 @@ bool ReadTextFile(const std::filesystem::path& path, std::string& utf8, std::str
     return true;
 }
 
+LineCursor::LineCursor(std::string_view text)
+    : text_(text), nextLf_(Find('\n')), nextCr_(Find('\r')) {}
+
+std::size_t LineCursor::Find(char c) const {
+    const void* found = std::memchr(text_.data() + pos_, c, text_.size() - pos_);
+    return found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - text_.data())
+                            : text_.size();
+}
+
 bool LineCursor::Next(std::string_view& line) {
     const std::size_t n = text_.size();
     if (pos_ >= n) return false;
-    const char* p = text_.data();
-    std::size_t end = pos_;
-    while (end < n && p[end] != '\n' && p[end] != '\r') ++end;
+    if (nextLf_ < pos_) nextLf_ = Find('\n');
+    if (nextCr_ < pos_) nextCr_ = Find('\r');
+    std::size_t end = std::min(nextLf_, nextCr_);
     line = text_.substr(pos_, end - pos_);
-    if (end < n && p[end] == '\r' && end + 1 < n && p[end + 1] == '\n') ++end;
+    if (end == nextCr_ && end + 1 < n && text_[end + 1] == '\n') ++end;
     pos_ = end + 1;
     return true;
 }

@@ -45,14 +45,20 @@ std::size_t Utf8SequenceLength(std::string_view bytes);
 // no lines. The views point into the text given to the constructor.
 class LineCursor {
   public:
-    explicit LineCursor(std::string_view text) : text_(text) {}
+    explicit LineCursor(std::string_view text);
 
     // Stores the next line in `line` and returns true, or returns false after the last one.
     bool Next(std::string_view& line);
 
   private:
+    std::size_t Find(char c) const;
+
     std::string_view text_;
     std::size_t pos_ = 0;
+    // The next LF and CR at or after pos_ (the text's size when there is none), each searched
+    // again only once passed, so the whole text is scanned once whatever its line ends.
+    std::size_t nextLf_ = 0;
+    std::size_t nextCr_ = 0;
 };
 
 // Calls `visit(std::string_view line)` for every line of `text`, as LineCursor splits them.

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "variables/eval_expression.h"
 #include "variables/program_variables.h"
@@ -69,6 +71,27 @@ struct TranslationState {
     EvalFaultLog evalFaults;
 
     EvalContext Eval() { return EvalContext{vars, machineType, &evalFaults}; }
+
+    // The last few drill layer names with what they were made from: rows of holes repeat one
+    // name thousands of times. Filled by the hole output; it changes no result, hence mutable.
+    struct DrillLayerMemo {
+        struct Entry {
+            std::string root;
+            std::uint32_t depthBits = 0;
+            std::string toolText;
+            bool toolPart = false;  // whether the layer names the tools
+            int edgeFlag = 0;
+            std::uint32_t feedBits = 0;
+            std::string layer;
+        };
+        std::vector<Entry> entries;
+        std::size_t next = 0;  // the entry replaced next once all are used
+        // The drill numbers of the last tool text.
+        std::string toolText;
+        std::vector<int> toolNumbers;
+        bool toolNumbersValid = false;
+    };
+    mutable DrillLayerMemo drillLayerMemo;
 };
 
 }  // namespace retracer

@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -10,6 +11,14 @@ namespace retracer {
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Whole numbers below 2^53 need no rounding: their digits are exact.
+bool IsSmallWholeNumber(double value) {
+    return std::fabs(value) < 9007199254740992.0 && value == std::trunc(value);
+}
+
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7, 1e8,
+                                   1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16};
 bool IsSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
 // Collects the characters of the leading number (blanks dropped) into `out` as text from_chars
@@ -98,6 +107,12 @@ Scientific ToScientific(double value, int significant) {
 
 std::string GeneralTextWith(double value, int significant) {
     if (value == 0 || !std::isfinite(value)) return "0";
+    // A whole number with no more digits than shown is written as it is.
+    if (IsSmallWholeNumber(value) && std::fabs(value) < kPowersOfTen[significant]) {
+        char buf[24];
+        auto r = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(value));
+        return std::string(buf, r.ptr);
+    }
     Scientific s = ToScientific(value, significant);
     std::string out = value < 0 ? "-" : "";
     const int digitCount = static_cast<int>(s.digits.size());
@@ -137,6 +152,34 @@ struct FixedDigits {
 };
 
 FixedDigits RoundToFixed(double value, int decimals) {
+    // Below 2^23 a double is within 2^-30 of its shortest decimal; when that decimal has no more
+    // places than kept it is the rounded value itself, however the tie rule reads.
+    if (std::fabs(value) < 8388608.0 && !IsSmallWholeNumber(value)) {
+        char buf[40];
+        const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(value));
+        const std::string_view shortest(buf, static_cast<std::size_t>(r.ptr - buf));
+        const std::size_t point = shortest.find('.');
+        if (shortest.find('e') == std::string_view::npos && point != std::string_view::npos &&
+            shortest.size() - point - 1 <= static_cast<std::size_t>(decimals)) {
+            FixedDigits out;
+            out.negative = std::signbit(value);
+            out.digits.assign(shortest.substr(0, point));
+            out.digits.append(shortest.substr(point + 1));
+            out.digits.append(static_cast<std::size_t>(decimals) - (shortest.size() - point - 1),
+                              '0');
+            return out;
+        }
+    }
+    if (IsSmallWholeNumber(value)) {
+        FixedDigits out;
+        out.negative = std::signbit(value) && value != 0;
+        char buf[24];
+        auto r = std::to_chars(buf, buf + sizeof buf,
+                               static_cast<std::uint64_t>(std::fabs(value)));
+        out.digits.assign(buf, r.ptr);
+        out.digits.append(static_cast<std::size_t>(decimals), '0');
+        return out;
+    }
     // to_chars gives the exact decimal expansion to the precision asked for; 25 digits beyond
     // the ones kept are enough to tell a true tie from a value just either side of it.
     std::array<char, 400> buf{};
@@ -171,6 +214,16 @@ FixedDigits RoundToFixed(double value, int decimals) {
     return out;
 }
 
+// Whether a number can start here at all (after blanks): a digit, a point or a sign. Most words
+// that are not numbers are told apart without collecting anything.
+bool MayStartNumber(std::string_view text) {
+    for (char c : text) {
+        if (IsSkipped(c)) continue;
+        return IsDigit(c) || c == '.' || c == '+' || c == '-';
+    }
+    return false;
+}
+
 // The common case, a number written without inner blanks or a D exponent, read without copying.
 // Returns false when the slow path must decide.
 bool TryReadCompactNumber(std::string_view text, double& value, std::size_t& used) {
@@ -181,6 +234,17 @@ bool TryReadCompactNumber(std::string_view text, double& value, std::size_t& use
     if (i < text.size() && text[i] == '-') ++i;
     if (i >= text.size() || !(IsDigit(text[i]) || text[i] == '.')) return false;
     const char* end = text.data() + text.size();
+    if (const char* stop = ReadShortDecimal(text.data() + start, end, value)) {
+        // Blanks after the number only matter when more of a number follows them ("1 2", "5 E3").
+        const char* next = stop;
+        while (next < end && IsSkipped(*next)) ++next;
+        if (next == end || !(IsDigit(*next) || *next == 'e' || *next == 'E' || *next == 'd' ||
+                             *next == 'D' || *next == '.')) {
+            used = static_cast<std::size_t>(stop - text.data());
+            return true;
+        }
+        return false;
+    }
     auto r = std::from_chars(text.data() + start, end, value);
     if (r.ec != std::errc()) return false;
     if (r.ptr != end) {
@@ -196,10 +260,47 @@ bool TryReadCompactNumber(std::string_view text, double& value, std::size_t& use
 
 }  // namespace
 
+// Most numbers in programs are short decimals ("12", "-0.5", "1250.75"). With at most 15
+// significant digits and 22 decimals both the digits and the power of ten are exact doubles, so
+// one division gives the correctly rounded value, exactly what from_chars gives. Returns where
+// the number ends, or nullptr when from_chars must decide (longer numbers, exponents, no digit).
+const char* ReadShortDecimal(const char* p, const char* end, double& value) {
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const bool negative = p < end && *p == '-';
+    if (negative) ++p;
+    std::uint64_t digits = 0;
+    int significant = 0;
+    int decimals = 0;
+    bool any = false;
+    bool point = false;
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (IsDigit(c)) {
+            any = true;
+            if (digits != 0 || c != '0') ++significant;
+            digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+            if (point) ++decimals;
+            if (significant > 15 || decimals > 22) return nullptr;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!any) return nullptr;
+    if (p < end && (*p == 'e' || *p == 'E')) return nullptr;
+    const double magnitude = static_cast<double>(digits) / kPowers[decimals];
+    value = negative ? -magnitude : magnitude;
+    return p;
+}
+
 double NumericValue(std::string_view text) {
     double v = 0;
     std::size_t used = 0;
     if (TryReadCompactNumber(text, v, used)) return v;
+    if (!MayStartNumber(text)) return 0;
     std::string number;
     CollectNumber(text, number);
     return number.empty() ? 0 : ParseCollected(number);
@@ -209,6 +310,7 @@ bool IsPlainNumber(std::string_view text, double* value) {
     double v = 0;
     std::size_t used = 0;
     if (!TryReadCompactNumber(text, v, used)) {
+        if (!MayStartNumber(text)) return false;
         std::string number;
         used = CollectNumber(text, number);
         if (number.empty()) return false;
@@ -271,6 +373,19 @@ std::string FormatPattern(double value, std::string_view pattern) {
 
 double RoundDecimals(double value, int decimals) {
     if (!std::isfinite(value)) return 0;
+    if (IsSmallWholeNumber(value)) return value + 0.0;  // -0 reads as 0, as the digits do
+    if (decimals >= 0 && decimals <= 16) {
+        // The product carries a rounding error of a few units in its last place; unless that
+        // could move it across the .5 boundary, rounding the product picks the same last decimal,
+        // and the division then gives the double nearest to that decimal.
+        const double scale = kPowersOfTen[decimals];
+        const double scaled = value * scale;
+        if (std::fabs(scaled) < 0x1p52) {
+            const double frac = std::fabs(scaled - std::trunc(scaled));
+            const double error = std::fabs(scaled) * 0x1p-50 + 0x1p-60;
+            if (std::fabs(frac - 0.5) > error) return std::round(scaled) / scale + 0.0;
+        }
+    }
     FixedDigits fixed = RoundToFixed(value, decimals);
     const std::size_t intCount = fixed.digits.size() - static_cast<std::size_t>(decimals);
     std::string text = fixed.negative ? "-" : "";

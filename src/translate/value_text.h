@@ -12,6 +12,11 @@ namespace retracer {
 // text is read this way.
 double NumericValue(std::string_view text);
 
+// Reads a plain decimal ("-12.5", "300", ".25", "5.") of at most 15 significant digits and 22
+// decimals at the start of [p, end), giving exactly the double from_chars gives. Returns where
+// it ends, or nullptr when the text is not such a number (from_chars must then decide).
+const char* ReadShortDecimal(const char* p, const char* end, double& value);
+
 // True when the whole text, blanks around it aside, is one number that NumericValue reads; the
 // number then goes to `value` when given.
 bool IsPlainNumber(std::string_view text, double* value = nullptr);

@@ -27,28 +27,41 @@ std::string_view TrimLeadingBlanks(std::string_view text) {
 
 std::string_view TextList::Line(int index) const {
     if (index < 0 || index >= Count()) return {};
+    const std::string& text = *text_;
     const std::size_t start = starts_[static_cast<std::size_t>(index)];
-    return std::string_view(text_).substr(start, text_.find('\n', start) - start);
+    return std::string_view(text).substr(start, text.find('\n', start) - start);
 }
 
 void TextList::Add(std::string_view line) {
-    starts_.push_back(text_.size());
-    text_.append(line);
-    text_.push_back('\n');
+    auto text = std::make_shared<std::string>(text_ ? *text_ : std::string());
+    starts_.push_back(text->size());
+    text->append(line);
+    text->push_back('\n');
+    text_ = std::move(text);
     changes_.Notify({Count(), 1});
 }
 
 void TextList::AssignText(std::string text) {
+    if (!text.empty() && text.back() != '\n') text.push_back('\n');
+    AssignShared(std::make_shared<const std::string>(std::move(text)));
+}
+
+void TextList::AssignShared(std::shared_ptr<const std::string> text) {
     text_ = std::move(text);
-    if (!text_.empty() && text_.back() != '\n') text_.push_back('\n');
     starts_.clear();
-    for (std::size_t at = 0; at < text_.size(); at = text_.find('\n', at) + 1) starts_.push_back(at);
+    const std::string_view view = text_ ? std::string_view(*text_) : std::string_view();
+    for (std::size_t at = 0; at < view.size();) {
+        starts_.push_back(at);
+        const std::size_t end = view.find('\n', at);
+        if (end == std::string_view::npos) break;
+        at = end + 1;
+    }
     changes_.Notify({});
 }
 
 void TextList::Clear() {
     if (starts_.empty()) return;
-    text_.clear();
+    text_.reset();
     starts_.clear();
     changes_.Notify({});
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,13 +29,15 @@ class TextList {
     // Every line of `text` ("\n" ends a line; a last line without one counts too); reported as a
     // whole change. A program of a million lines is kept as one text, not a million strings.
     void AssignText(std::string text);
+    // The same with a text shared with others (the job scans the program from it).
+    void AssignShared(std::shared_ptr<const std::string> text);
     void Clear();
 
     ChangeNotifier& Changes() { return changes_; }
     std::uint64_t Revision() const { return changes_.Revision(); }
 
   private:
-    std::string text_;                  // the lines, each followed by "\n"
+    std::shared_ptr<const std::string> text_;  // the lines, each followed by "\n"
     std::vector<std::size_t> starts_;  // where each line begins in text_
     ChangeNotifier changes_;
 };
