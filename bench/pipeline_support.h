@@ -3,7 +3,7 @@
 #pragma once
 
 #include <benchmark/benchmark.h>
-#include <malloc.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,21 +21,24 @@
 
 namespace retracer::bench {
 
-// Peak resident memory, in MB, of a process that runs `work` once: a child forked for it, so
-// neither the benchmark's earlier iterations nor anything else of this process count.
-template <typename Work>
-double PeakResidentMegabytesOf(Work&& work) {
-    malloc_trim(0);  // what this process freed (the generated program) is not the child's
+// Peak resident memory, in MB, of `retracer-cli translate` run on `program` (built with the
+// benchmarks): what a user's process needs for the job, without this process's own memory.
+inline double CommandLinePeakMegabytes(const std::filesystem::path& appFolder,
+                                       const std::filesystem::path& dest,
+                                       const std::filesystem::path& program) {
     const pid_t child = fork();
     if (child == 0) {
-        work();
-        _exit(0);
+        const int devNull = open("/dev/null", O_WRONLY);
+        if (devNull >= 0) dup2(devNull, STDOUT_FILENO);
+        execl(RETRACER_CLI_PATH, "retracer-cli", "translate", "--app-folder", appFolder.c_str(),
+              "--dest", dest.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
     }
     if (child < 0) return -1;
     int status = 0;
-    waitpid(child, &status, 0);
     rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
+    wait4(child, &status, 0, &usage);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
     return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in kB on Linux
 }
 
@@ -67,6 +70,10 @@ class PipelineWorkspace {
     PipelineWorkspace(const PipelineWorkspace&) = delete;
     PipelineWorkspace& operator=(const PipelineWorkspace&) = delete;
 
+    double CommandLinePeak() const {
+        return CommandLinePeakMegabytes(root_ / "app", root_ / "out", program_);
+    }
+
     ProgramJobResult Translate(JobState& job) {
         ProgramJob request;
         request.program = program_;
@@ -82,14 +89,11 @@ class PipelineWorkspace {
 };
 
 // Translates the program once per iteration and reports lines per second, entities, the size of
-// the written file and the peak memory of a process translating it once.
+// the written file and the peak memory of the command-line tool translating it.
 inline void RunPipeline(benchmark::State& s, std::string_view programName, std::string text,
                         std::int64_t lines, std::string_view toolPar) {
     PipelineWorkspace workspace(programName, std::move(text), toolPar);
-    const double peak = PeakResidentMegabytesOf([&workspace] {
-        JobState job;
-        workspace.Translate(job);
-    });
+    const double peak = workspace.CommandLinePeak();
     std::size_t entities = 0;
     std::size_t diagnostics = 0;
     std::uintmax_t bytes = 0;

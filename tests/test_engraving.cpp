@@ -10,6 +10,7 @@
 #include <string>
 #include <variant>
 
+#include "drawing/drawing_writer.h"
 #include "drawing/dxf_reader.h"
 #include "drawing/dxf_writer.h"
 #include "labels/lettering.h"
@@ -175,6 +176,45 @@ TEST_F(EngravingTest, FinishingEngravesEachPendingLabelOnceOnItsRouteLayer) {
         EngravePendingLabels(root_ / "missing.DXF", fields, 1, false, root_ / "Letters");
     EXPECT_FALSE(failed.ok || failed.saved);
     EXPECT_EQ(fields[0].text, "AB");
+}
+
+// A job engraves before its drawing is written; the file must be the one that finishing the
+// written drawing gives, label for label ("?" has no letter file here: skipped).
+TEST_F(EngravingTest, EngravingBeforeWritingGivesTheFinishedFile) {
+    Drawing base;
+    base.layers.push_back({"BORDER", 1});
+    base.entities.push_back({"BORDER", 1, LineEntity{{0, 0, 0}, {800, 0, 0}}});
+    std::vector<LabelField> fields(2);
+    fields[0].text = "A?B";
+    fields[0].tagText = "fj";
+    fields[0].x = 100;
+    fields[1].text = "1.";
+    fields[1].tagText = "fj";  // the same layer as the first
+    fields[1].height = 40;
+
+    const fs::path file = root_ / "FINISHED.DXF";
+    ASSERT_TRUE(WriteFileAtomically(file, DxfText(base), nullptr));
+    std::vector<LabelField> finishing = fields;
+    ASSERT_TRUE(EngravePendingLabels(file, finishing, 1, true, root_ / "Letters").ok);
+    std::string finished;
+    ASSERT_TRUE(ReadWholeFile(file, finished, nullptr));
+
+    DrawingWriter writer;
+    std::string err;
+    writer.OpenDrawing(err, root_ / "WRITTEN.DXF");
+    writer.StartDrawing(err);
+    writer.AddLine(err, 0, 0, 0, 800, 0, 0, "BORDER", 1);
+    Drawing engraved;
+    const LetterLibrary letters(root_ / "Letters");
+    const auto added = EngraveLabels(engraved, fields, 1, true, letters);
+    writer.AddDrawing(err, engraved);
+    writer.CloseDrawing(err);
+    ASSERT_EQ(err, "");
+    std::string written;
+    ASSERT_TRUE(ReadWholeFile(root_ / "WRITTEN.DXF", written, nullptr));
+    EXPECT_EQ(written, finished);
+    EXPECT_EQ(added, (std::map<std::string, std::size_t>{{"Route_FJ", 4}}));
+    for (const LabelField& f : fields) EXPECT_EQ(f.text, "");
 }
 
 TEST(LetterLibrary, GeneratedLettersFitTheirAdvancesAndCapHeight) {

@@ -212,6 +212,16 @@ void DrawingWriter::EndPolyline(std::string& errText) {
     errText.clear();
 }
 
+void DrawingWriter::AddDrawing(std::string& errText, const Drawing& part) {
+    if (!ReadyForEntity(errText, "AddDrawing")) return;
+    for (const Layer& layer : part.layers) UseLayer(layer.name, layer.colour);
+    for (const Entity& entity : part.entities) {
+        UseLayer(entity.layer, entity.colour);
+        drawing_.entities.push_back(entity);
+    }
+    errText.clear();
+}
+
 void DrawingWriter::CloseDrawing(std::string& errText) {
     if (stage_ != Stage::kStarted) {
         errText = stage_ == Stage::kNew    ? "CloseDrawing: no drawing is open"

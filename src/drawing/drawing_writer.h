@@ -45,6 +45,9 @@ class DrawingWriter {
     void AddVertex(std::string& errText, float x, float y, float z, std::string_view layer,
                    int colour, float bulge);
     void EndPolyline(std::string& errText);
+    // Adds the layers (with their colours, where new) and the entities of a drawing assembled
+    // elsewhere, such as engraved lettering.
+    void AddDrawing(std::string& errText, const Drawing& part);
 
     // Writes the drawing to the file given to OpenDrawing (through a temporary file beside it).
     // A polyline still open is ended first. When writing fails the old file stays as it was and

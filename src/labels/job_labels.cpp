@@ -1,5 +1,7 @@
 #include "labels/job_labels.h"
 
+#include <algorithm>
+
 #include "drawing/drawing_writer.h"
 #include "labels/label_block.h"
 #include "settings/ini_file.h"
@@ -45,6 +47,17 @@ void AddJobLabelBlock(Session& session, JobState& job, const TranslationState& s
     std::string errText;  // the block's own: the job's writer error is not touched
     AddLabelBlock(writer, errText, input, session.worklist, layerFor, job.labelFields,
                   job.hbdCounter);
+}
+
+void EngraveJobLabels(const Session& session, JobState& job, DrawingWriter& writer) {
+    const bool pending = std::any_of(job.labelFields.begin(), job.labelFields.end(),
+                                     [](const LabelField& f) { return !f.text.empty(); });
+    if (!pending) return;
+    const LetterLibrary own(session.paths.appFolder / "Letters");
+    const LetterLibrary& letters = session.letters ? *session.letters : own;
+    Drawing engraved;
+    EngraveLabels(engraved, job.labelFields, job.unitDivisor, job.mirrorJob, letters);
+    writer.AddDrawing(job.errText, engraved);
 }
 
 FinishResult FinishJobDrawing(const Session& session, JobState& job,

@@ -119,9 +119,32 @@ double LetterAdvance(char c, double previousAdvance) {
     }
 }
 
+const Drawing* LetterLibrary::Letter(char c) const {
+    const std::string name = LetterFileName(c);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    auto found = letters_.find(name);
+    if (found == letters_.end()) {
+        const std::filesystem::path file = FindFileIgnoringCase(folder_ / (name + ".DXF"));
+        auto letter = std::make_unique<Drawing>();
+        std::string error;
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(file, ec) || !ReadDxf(file, *letter, error))
+            letter.reset();
+        found = letters_.emplace(name, std::move(letter)).first;
+    }
+    return found->second.get();
+}
+
 std::map<std::string, std::size_t> EngraveText(Drawing& target, const LabelField& field,
                                                double unitDivisor, bool mirrorJob,
                                                const std::filesystem::path& lettersFolder) {
+    const LetterLibrary letters(lettersFolder);
+    return EngraveText(target, field, unitDivisor, mirrorJob, letters);
+}
+
+std::map<std::string, std::size_t> EngraveText(Drawing& target, const LabelField& field,
+                                               double unitDivisor, bool mirrorJob,
+                                               const LetterLibrary& letters) {
     double size = field.height != 0 ? static_cast<double>(field.height) : 15 / unitDivisor;
     size *= 0.05;
     const double factor = field.width != 0 ? static_cast<double>(field.width) : 1;
@@ -138,12 +161,9 @@ std::map<std::string, std::size_t> EngraveText(Drawing& target, const LabelField
             cursor += kBlankAdvance;
             continue;
         }
-        const std::filesystem::path file =
-            FindFileIgnoringCase(lettersFolder / (LetterFileName(c) + ".DXF"));
-        Drawing letter;
-        std::string error;
-        std::error_code ec;
-        if (!std::filesystem::is_regular_file(file, ec) || !ReadDxf(file, letter, error)) continue;
+        const Drawing* found = letters.Letter(c);
+        if (found == nullptr) continue;
+        Drawing letter = *found;
         const Placement shift{1, 1, cursor, 0};
         for (Entity& entity : letter.entities) {
             if (std::holds_alternative<InsertEntity>(entity.geometry)) continue;  // no blocks
@@ -196,6 +216,24 @@ void RenameLayer(Drawing& drawing, int layer, std::string_view newName) {
     }
 }
 
+std::map<std::string, std::size_t> EngraveLabels(Drawing& drawing, std::vector<LabelField>& fields,
+                                                 double unitDivisor, bool mirrorJob,
+                                                 const LetterLibrary& letters) {
+    std::map<std::string, std::size_t> added;
+    for (LabelField& field : fields) {
+        if (field.text.empty()) continue;
+        const auto engraved = EngraveText(drawing, field, unitDivisor, mirrorJob, letters);
+        const std::string routeLayer = "Route_" + Upper(field.tagText);
+        RenameLayer(drawing, FindLayer(drawing, kLetterLayer), routeLayer);
+        for (const auto& [layer, count] : engraved) {
+            const bool isLetter = Upper(layer) == Upper(kLetterLayer);
+            added[isLetter ? routeLayer : layer] += count;
+        }
+        field.text.clear();
+    }
+    return added;
+}
+
 FinishResult EngravePendingLabels(const std::filesystem::path& file,
                                   std::vector<LabelField>& fields, double unitDivisor,
                                   bool mirrorJob, const std::filesystem::path& lettersFolder) {
@@ -203,6 +241,7 @@ FinishResult EngravePendingLabels(const std::filesystem::path& file,
     const bool pending = std::any_of(fields.begin(), fields.end(),
                                      [](const LabelField& f) { return !f.text.empty(); });
     if (!pending) return result;
+    const LetterLibrary letters(lettersFolder);
     Drawing drawing;
     if (!ReadDxf(file, drawing, result.error)) {
         result.ok = false;
@@ -210,7 +249,7 @@ FinishResult EngravePendingLabels(const std::filesystem::path& file,
     }
     for (LabelField& field : fields) {
         if (field.text.empty()) continue;
-        const auto added = EngraveText(drawing, field, unitDivisor, mirrorJob, lettersFolder);
+        const auto added = EngraveText(drawing, field, unitDivisor, mirrorJob, letters);
         const std::string routeLayer = "Route_" + Upper(field.tagText);
         RenameLayer(drawing, FindLayer(drawing, kLetterLayer), routeLayer);
         // Saved after every label, so the file holds each engraving as soon as it is made.
@@ -220,8 +259,8 @@ FinishResult EngravePendingLabels(const std::filesystem::path& file,
         }
         result.saved = true;
         for (const auto& [layer, count] : added) {
-            const bool letters = Upper(layer) == Upper(kLetterLayer);
-            result.addedPerLayer[letters ? routeLayer : layer] += count;
+            const bool isLetter = Upper(layer) == Upper(kLetterLayer);
+            result.addedPerLayer[isLetter ? routeLayer : layer] += count;
         }
         field.text.clear();
     }

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +30,25 @@ std::string LetterFileName(char c);
 // ".", 7 for "1", 18 for "-", the previous character's advance for "|", else 15.
 double LetterAdvance(char c, double previousAdvance);
 
+// The letter files of one folder, each read once and kept: a run engraves the same few letters
+// thousands of times. Safe to share between jobs running at the same time.
+class LetterLibrary {
+  public:
+    explicit LetterLibrary(std::filesystem::path folder) : folder_(std::move(folder)) {}
+    LetterLibrary(const LetterLibrary&) = delete;
+    LetterLibrary& operator=(const LetterLibrary&) = delete;
+
+    // The letter drawing of `c`, or nullptr when it has no readable letter file.
+    const Drawing* Letter(char c) const;
+    const std::filesystem::path& Folder() const { return folder_; }
+
+  private:
+    std::filesystem::path folder_;
+    mutable std::mutex mutex_;
+    // Drawings are never removed, so the pointers handed out stay valid.
+    mutable std::map<std::string, std::unique_ptr<Drawing>> letters_;
+};
+
 // Engraves the field's text into `target`: each character's letter file (from `lettersFolder`)
 // laid side by side in letter units, scaled by size × width factor across and size up (size =
 // the field's height, or 15 / unitDivisor, times 0.05), and placed with its left end at the
@@ -36,6 +57,16 @@ double LetterAdvance(char c, double previousAdvance);
 std::map<std::string, std::size_t> EngraveText(Drawing& target, const LabelField& field,
                                                double unitDivisor, bool mirrorJob,
                                                const std::filesystem::path& lettersFolder);
+std::map<std::string, std::size_t> EngraveText(Drawing& target, const LabelField& field,
+                                               double unitDivisor, bool mirrorJob,
+                                               const LetterLibrary& letters);
+
+// Engraves every label field whose text is not empty into `drawing`, each on its layer "Route_"
+// and the field's tag upper-cased, and empties the field's text. Returns the entities added per
+// layer. This is what finishing a written drawing does, for a drawing not yet written.
+std::map<std::string, std::size_t> EngraveLabels(Drawing& drawing, std::vector<LabelField>& fields,
+                                                 double unitDivisor, bool mirrorJob,
+                                                 const LetterLibrary& letters);
 
 // The number, counted from 1, of the first layer named `word` ignoring case; 0 when none is.
 int FindLayer(const Drawing& drawing, std::string_view word);

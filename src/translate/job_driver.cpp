@@ -252,6 +252,7 @@ JobOutcome TranslateJobDrawing(Session& session, JobState& job, int jobNumber,
     session.panel.Labels().SetDimensions(PartSizeCaption(session.header));
     // The part's label block is added here, before the drawing is closed.
     AddJobLabelBlock(session, job, state, writer, jobNumber, program, outcome.output);
+    EngraveJobLabels(session, job, writer);
 
     writer.CloseDrawing(job.errText);
     if (!job.errText.empty()) {
@@ -262,14 +263,6 @@ JobOutcome TranslateJobDrawing(Session& session, JobState& job, int jobNumber,
     }
     for (const Entity& entity : writer.Content().entities) ++outcome.entitiesPerLayer[entity.layer];
     outcome.entityCount = writer.Content().entities.size();
-    // Pending labels are engraved into the saved file, as opening it in the viewer would.
-    if (outcome.written) {
-        const FinishResult finished = FinishJobDrawing(session, job, outcome.output);
-        for (const auto& [layer, count] : finished.addedPerLayer) {
-            outcome.entitiesPerLayer[layer] += count;
-            outcome.entityCount += count;
-        }
-    }
 
     if (!missing.empty()) {
         session.prompt.Show("Subprogram Error",

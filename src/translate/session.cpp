@@ -11,6 +11,7 @@ void Session::LoadSettings() {
     roots = LayerRoots::FromSettings(ini);
     tools = LoadToolTable(paths.appFolder / "Tool.Par");
     destFolder = PathFromText(settings.destDir);
+    letters = std::make_shared<const LetterLibrary>(paths.appFolder / "Letters");
 }
 
 }  // namespace retracer

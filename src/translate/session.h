@@ -6,6 +6,7 @@
 
 #include "drawing/layer_names.h"
 #include "drawing/tool_table.h"
+#include "labels/lettering.h"
 #include "settings/app_folder.h"
 #include "settings/options.h"
 #include "settings/user_store.h"
@@ -37,6 +38,10 @@ struct Session {
     // list: its job scans the text from here instead of reading and decoding the file again.
     std::filesystem::path recognizedProgram;
     std::shared_ptr<const std::string> recognizedText;
+
+    // The engraving letters of the application folder, read once and shared by every job (also
+    // by jobs running at the same time).
+    std::shared_ptr<const LetterLibrary> letters;
 
     // Set when the user answers No to "File Not Found": the running batch stops.
     bool stopRequested = false;

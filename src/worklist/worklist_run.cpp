@@ -221,6 +221,7 @@ struct Worker {
         session.settings = main.settings;
         session.roots = main.roots;
         session.tools = main.tools;
+        session.letters = main.letters;
         session.destFolder = main.destFolder;
         session.worklistFolder = main.worklistFolder;
         // The label block reads the job texts of the row; the copy is only read, and tells no
