@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts Retracer on the bundled sample workspace.
-# Without a display it translates the sample programs with the command-line tool instead and
+# Without a display it translates the sample worklist with the command-line tool instead and
 # prints the drawings it wrote.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -26,8 +26,6 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     exec "$app/retracer" "$@"
 fi
 
-echo "No display: translating the sample programs with the command-line tool."
+echo "No display: translating the sample worklist with the command-line tool."
 "$app/retracer-cli" --version
-shopt -s nullglob
-programs=(samples/*.PGM samples/*.CNC)
-"$app/retracer-cli" translate "${programs[@]}"
+"$app/retracer-cli" batch samples/Sample.lst --set GenerateBatchLst=1

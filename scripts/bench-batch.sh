@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs="${1:-2}"
-build="${BUILD_DIR:-build-h7-release}"
+build="${BUILD_DIR:-build-release}"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DRETRACER_BUILD_APP=OFF >/dev/null
 cmake --build "$build" -j2 --target retracer-cli >/dev/null
 cli="$PWD/$build/app/retracer-cli"

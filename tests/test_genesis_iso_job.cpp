@@ -9,42 +9,24 @@
 #include "settings/user_store.h"
 #include "translate/job_driver.h"
 
+#include "scratch_session.h"
+
 namespace retracer {
 namespace {
 
 namespace fs = std::filesystem;
 
-class GenesisIsoJobTest : public ::testing::Test {
+class GenesisIsoJobTest : public ScratchSessionTest {
   protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("retracer_iso_job_" +
-                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "app");
-        fs::create_directories(root_ / "out");
-        session_ =
-            std::make_unique<Session>(ResolveAppPaths(root_ / "app", nullptr), prompt_, store_);
-        session_->LoadSettings();
-        session_->destFolder = root_ / "out";
-    }
-    void TearDown() override { fs::remove_all(root_); }
-
     ProgramJobResult Translate(const std::string& name, const std::string& text,
                                bool mirror = false) {
-        const fs::path program = root_ / name;
-        std::ofstream(program, std::ios::binary) << text;
         ProgramJob request;
-        request.program = program;
+        request.program = Write(name, text);
         request.mirror = mirror;
         job_ = JobState{};
         return TranslateProgramFile(*session_, job_, request);
     }
 
-    fs::path root_;
-    RecordingPrompt prompt_;
-    MemoryUserSettingsStore store_;
-    std::unique_ptr<Session> session_;
     JobState job_;
 };
 

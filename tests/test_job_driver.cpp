@@ -10,33 +10,18 @@
 #include "settings/user_store.h"
 #include "translate/job_driver.h"
 
+#include "scratch_session.h"
+
 namespace retracer {
 namespace {
 
 namespace fs = std::filesystem;
 
-class JobDriverTest : public ::testing::Test {
+class JobDriverTest : public ScratchSessionTest {
 protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("retracer_job_" + std::string(::testing::UnitTest::GetInstance()
-                                                   ->current_test_info()
-                                                   ->name()));
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "app");
-        fs::create_directories(root_ / "out");
-        fs::create_directories(root_ / "progs" / "SUB");
-        AppPaths paths = ResolveAppPaths(root_ / "app", nullptr);
-        session_ = std::make_unique<Session>(paths, prompt_, store_);
-        session_->LoadSettings();
-        session_->destFolder = root_ / "out";
-    }
-    void TearDown() override { fs::remove_all(root_); }
-
+    // Programs live in "progs", their subprograms in "progs/SUB".
     fs::path Write(const fs::path& relative, const std::string& text) {
-        const fs::path path = root_ / "progs" / relative;
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
+        return ScratchSessionTest::Write(fs::path("progs") / relative, text);
     }
 
     ProgramJobResult Translate(const fs::path& program, bool mirror = false) {
@@ -56,10 +41,6 @@ protected:
         return drawing;
     }
 
-    fs::path root_;
-    RecordingPrompt prompt_;
-    MemoryUserSettingsStore store_;
-    std::unique_ptr<Session> session_;
     JobState lastJob_;
 };
 

@@ -15,6 +15,8 @@
 #include "variables/control_panel_lists.h"
 #include "variables/job_variables.h"
 
+#include "scratch_session.h"
+
 namespace retracer {
 namespace {
 
@@ -95,21 +97,15 @@ TEST(LoadJobVariables, RowsThatLoadNothing) {
     }
 }
 
-class TranslateRowTest : public ::testing::Test {
+class TranslateRowTest : public ScratchSessionTest {
   protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() / "retracer_translate_row";
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "app");
-        fs::create_directories(root_ / "progs");
-        session_ =
-            std::make_unique<Session>(ResolveAppPaths(root_ / "app", nullptr), prompt_, store_);
-        session_->LoadSettings();
+        ScratchSessionTest::SetUp();
         session_->destFolder = root_;
         // The program's own default puts the hole at 100; the row asks for half its length.
-        std::ofstream(root_ / "progs" / "HALF.PGM", std::ios::binary)
-            << "$=Half\n::UNm DL=800 DH=600 DS=18\n::SIDE=1;\nVAR{\n#5=100|w|x\n}VAR\n"
-               "SIDE#1{\nW#81{ #1=r5 #2=50 #3=-5 }\n}SIDE\n";
+        Write("progs/HALF.PGM",
+              "$=Half\n::UNm DL=800 DH=600 DS=18\n::SIDE=1;\nVAR{\n#5=100|w|x\n}VAR\n"
+              "SIDE#1{\nW#81{ #1=r5 #2=50 #3=-5 }\n}SIDE\n");
         Worklist& w = session_->worklist;
         w.SetCell(2, WorklistColumn::kFilename, "HALF.PGM");
         w.SetCell(2, WorklistColumn::kPath, (root_ / "progs").string());
@@ -118,7 +114,6 @@ class TranslateRowTest : public ::testing::Test {
         w.SetCell(2, WorklistColumn::kThick, "18");
         w.SetCell(2, WorklistColumn::kRVariables, "R5=L/2");
     }
-    void TearDown() override { fs::remove_all(root_); }
 
     std::vector<double> HoleXs(const fs::path& file) {
         Drawing drawing;
@@ -130,11 +125,6 @@ class TranslateRowTest : public ::testing::Test {
         }
         return xs;
     }
-
-    fs::path root_;
-    RecordingPrompt prompt_;
-    MemoryUserSettingsStore store_;
-    std::unique_ptr<Session> session_;
 };
 
 TEST_F(TranslateRowTest, PreviewUsesTheRowsSizeAndExpressionVariables) {

@@ -11,39 +11,28 @@
 #include "translate/session.h"
 #include "worklist/worklist_editing.h"
 
+#include "scratch_session.h"
+
 namespace retracer {
 namespace {
 
 namespace fs = std::filesystem;
 
-class WorklistEditingTest : public ::testing::Test {
+class WorklistEditingTest : public ScratchSessionTest {
   protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("retracer_edit_" +
-                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "app");
-        fs::create_directories(root_ / "progs");
-        session_ =
-            std::make_unique<Session>(ResolveAppPaths(root_ / "app", nullptr), prompt_, store_);
-        session_->LoadSettings();
+        ScratchSessionTest::SetUp();
         session_->destFolder = root_;
-        for (const char* name : {"A.PGM", "B.PGM"}) {
-            std::ofstream(root_ / "progs" / name, std::ios::binary)
-                << "$\r\n$=Side " << name << "\r\n::UNm DL=720 DH=560.5 DS=18\r\n::SIDE=1;\n"
-                << "VAR{\n#5=L/2|w|half\n}VAR\nSIDE#1{\nW#81{ #1=r5 #2=50 #3=-5 }\n}SIDE\n";
+        for (const std::string name : {"A.PGM", "B.PGM"}) {
+            Write("progs/" + name,
+                  "$\r\n$=Side " + name + "\r\n::UNm DL=720 DH=560.5 DS=18\r\n::SIDE=1;\n"
+                  "VAR{\n#5=L/2|w|half\n}VAR\nSIDE#1{\nW#81{ #1=r5 #2=50 #3=-5 }\n}SIDE\n");
         }
-        std::ofstream(root_ / "progs" / "NOTES.TXT") << "not a program\n";
+        Write("progs/NOTES.TXT", "not a program\n");
     }
-    void TearDown() override { fs::remove_all(root_); }
 
     Worklist& W() { return session_->worklist; }
 
-    fs::path root_;
-    RecordingPrompt prompt_;
-    MemoryUserSettingsStore store_;
-    std::unique_ptr<Session> session_;
     WorklistEditor editor_;
 };
 

@@ -13,6 +13,8 @@
 #include "translate/session.h"
 #include "worklist/worklist_run.h"
 
+#include "scratch_session.h"
+
 namespace retracer {
 namespace {
 
@@ -22,31 +24,15 @@ constexpr const char* kProgram =
     "$=Panel\n::UNm DL=800 DH=600 DS=18\n::SIDE=1;\nVAR{\n#5=100|w|x\n}VAR\nSIDE#1{\n"
     "W#81{ #1=r5 #2=50 #3=-5 }\nW#2006{ W$=~F~H20!Panel #8020=100 #8021=300 }\n}SIDE\n";
 
-class WorklistRunTest : public ::testing::Test {
+class WorklistRunTest : public ScratchSessionTest {
   protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("retracer_run_" +
-                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "app");
-        fs::create_directories(root_ / "progs");
-        session_ = NewSession(root_ / "out");
-        for (const char* name : {"PANEL.PGM", "PANEL.CNC", "SHELF.PGM", "BACK.PGM"}) {
-            std::ofstream(root_ / "progs" / name, std::ios::binary) << kProgram;
+        ScratchSessionTest::SetUp();
+        for (const std::string name : {"PANEL.PGM", "PANEL.CNC", "SHELF.PGM", "BACK.PGM"}) {
+            Write("progs/" + name, kProgram);
         }
-        std::ofstream(root_ / "progs" / "NOTES.TXT", std::ios::binary) << "shopping list\n";
+        Write("progs/NOTES.TXT", "shopping list\n");
         session_->worklistFolder = root_;
-    }
-    void TearDown() override { fs::remove_all(root_); }
-
-    std::unique_ptr<Session> NewSession(const fs::path& dest) {
-        auto session =
-            std::make_unique<Session>(ResolveAppPaths(root_ / "app", nullptr), prompt_, store_);
-        session->LoadSettings();
-        session->destFolder = dest;
-        fs::create_directories(dest);
-        return session;
     }
 
     // A job row; the "Path" cell is relative to the worklist's folder.
@@ -83,10 +69,6 @@ class WorklistRunTest : public ::testing::Test {
         return text;
     }
 
-    fs::path root_;
-    RecordingPrompt prompt_;
-    MemoryUserSettingsStore store_;
-    std::unique_ptr<Session> session_;
     RunState state_;
 };
 
