@@ -11,11 +11,11 @@ namespace {
 retracer::TranslationState MakeState() {
     retracer::TranslationState state;
     auto& letters = state.vars.letters;
-    letters[1] = 100;   // A
-    letters[2] = 250;   // B
-    letters[3] = 700;   // C
-    letters[4] = 5;     // D
-    letters[8] = 600;   // H
+    letters[1] = 100;    // A
+    letters[2] = 250;    // B
+    letters[3] = 700;    // C
+    letters[4] = 5;      // D
+    letters[8] = 600;    // H
     letters[12] = 1000;  // L
     state.vars.r[5] = "12.5";
     return state;

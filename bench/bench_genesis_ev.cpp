@@ -150,6 +150,9 @@ void BM_TranslateGenesisEvPipeline(benchmark::State& s) {
     retracer::bench::RunPipeline(s, "BENCH.PGM", program.text, program.lines,
                                  "5,0,0,8\r\n21,0,0,10\r\n");
 }
-BENCHMARK(BM_TranslateGenesisEvPipeline)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_TranslateGenesisEvPipeline)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
 
 }  // namespace

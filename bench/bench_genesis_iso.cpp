@@ -108,6 +108,9 @@ void BM_TranslateGenesisIsoPipeline(benchmark::State& s) {
     retracer::bench::RunPipeline(s, "BENCH.CNC", std::move(program.text), program.lines,
                                  "5,0,0,8\r\n3,0,0,12\r\n");
 }
-BENCHMARK(BM_TranslateGenesisIsoPipeline)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_TranslateGenesisIsoPipeline)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
 
 }  // namespace

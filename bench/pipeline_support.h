@@ -48,8 +48,8 @@ class PipelineWorkspace {
   public:
     // The program text is written out and released: only the job's own memory should count.
     PipelineWorkspace(std::string_view programName, std::string text, std::string_view toolPar) {
-        root_ = std::filesystem::temp_directory_path() /
-                ("retracer-bench-" + std::string(programName));
+        root_ =
+            std::filesystem::temp_directory_path() / ("retracer-bench-" + std::string(programName));
         std::filesystem::remove_all(root_);
         std::filesystem::create_directories(root_ / "app");
         std::filesystem::create_directories(root_ / "out");
@@ -57,8 +57,8 @@ class PipelineWorkspace {
         program_ = root_ / std::string(programName);
         std::ofstream(program_, std::ios::binary) << text;
         std::string().swap(text);
-        session_ = std::make_unique<Session>(ResolveAppPaths(root_ / "app", nullptr), prompt_,
-                                             store_);
+        session_ =
+            std::make_unique<Session>(ResolveAppPaths(root_ / "app", nullptr), prompt_, store_);
         session_->LoadSettings();
         session_->destFolder = root_ / "out";
     }

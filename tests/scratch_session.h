@@ -31,8 +31,8 @@ class ScratchSessionTest : public ::testing::Test {
 
     // A session on the scratch application folder writing its drawings to `dest`.
     std::unique_ptr<Session> NewSession(const std::filesystem::path& dest) {
-        auto session = std::make_unique<Session>(ResolveAppPaths(root_ / "app", nullptr),
-                                                 prompt_, store_);
+        auto session =
+            std::make_unique<Session>(ResolveAppPaths(root_ / "app", nullptr), prompt_, store_);
         session->LoadSettings();
         session->destFolder = dest;
         std::filesystem::create_directories(dest);

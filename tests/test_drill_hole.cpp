@@ -18,14 +18,14 @@ struct HoleCase {
     bool mirror = false;
     bool toolNumberToDiameter = false;
     double divisor = 1;
-    float diameter = 0;    // handed back by DrillHole
-    const char* drawn;     // entities by layer: "(x,y)rR" circles, "x1,y1>x2,y2" lines
+    float diameter = 0;  // handed back by DrillHole
+    const char* drawn;   // entities by layer: "(x,y)rR" circles, "x1,y1>x2,y2" lines
 };
 
 // A part 800 long and 600 wide. Tool 5 is the reference spindle of the units below, tool 7 sits
 // 32 along X and 16 along Y from it, tool 12 has no size in the table.
 class DrillHoleTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         state_.vars.letters[ProgramVariables::kWidth] = 600;
         state_.vars.letters[ProgramVariables::kLength] = 800;
@@ -41,8 +41,8 @@ protected:
             writer.OpenDrawing(err, std::filesystem::temp_directory_path() / "retracer-holes.dxf");
             writer.StartDrawing(err);
             options_.toolNumberToDiameter = c.toolNumberToDiameter;
-            const HoleOutput out{writer, err,   state_,   options_, tools_,
-                                 roots_, c.mirror, 800, c.divisor};
+            const HoleOutput out{writer, err,      state_, options_, tools_,
+                                 roots_, c.mirror, 800,    c.divisor};
             EXPECT_NEAR(DrillHole(out, c.hole), c.diameter, 1e-6) << c.name;
             EXPECT_EQ(err, "") << c.name;
             EXPECT_EQ(Summary(writer.Content()), c.drawn) << c.name;
@@ -60,8 +60,7 @@ protected:
             if (const auto* c = std::get_if<CircleEntity>(&e.geometry)) {
                 out += "(" + n(c->centre.x) + "," + n(c->centre.y) + ")r" + n(c->radius);
             } else if (const auto* l = std::get_if<LineEntity>(&e.geometry)) {
-                out += n(l->start.x) + "," + n(l->start.y) + ">" + n(l->end.x) + "," +
-                       n(l->end.y);
+                out += n(l->start.x) + "," + n(l->start.y) + ">" + n(l->end.x) + "," + n(l->end.y);
             } else {
                 out += "?";
             }
@@ -100,14 +99,18 @@ TEST_F(DrillHoleTest, FaceHoles) {
          "VBORE_Z12T12: (100,50)r2.5"},
         {"edge flag and feed",
          {.x = 1, .y = 2, .depth = 12, .planeCode = 5, .edgeFlag = 1, .feed = 3000, .tool = "21"},
-         false, false, 1, 10, "VBORE_Z12T21_Ex1_F3000: (1,2)r5"},
+         false,
+         false,
+         1,
+         10,
+         "VBORE_Z12T21_Ex1_F3000: (1,2)r5"},
     });
 }
 
 TEST_F(DrillHoleTest, EdgeAndSideFaceHoles) {
     auto hole = [](float x, float y, float depth, int plane) {
-        return HoleRequest{.x = x, .y = y, .depth = depth, .diameter = 8, .planeCode = plane,
-                           .tool = "5"};
+        return HoleRequest{
+            .x = x, .y = y, .depth = depth, .diameter = 8, .planeCode = plane, .tool = "5"};
     };
     Run({
         {"code 2, Y 480 of 600: 120 deep from Y = 0", hole(100, 480, 30, 2), false, false, 1, 8,
@@ -135,7 +138,12 @@ TEST_F(DrillHoleTest, EdgeAndSideFaceHoles) {
         {"-1 drawn as 1", hole(100, 30, 12, -1), false, false, 1, 8,
          "HBORE_Z30: 96,600>96,588 96,588>104,588 104,588>104,600"},
         {"-6 draws nothing, the tool is still looked up",
-         {.x = 1, .y = 1, .depth = 1, .planeCode = -6, .tool = "21"}, false, false, 1, 10, ""},
+         {.x = 1, .y = 1, .depth = 1, .planeCode = -6, .tool = "21"},
+         false,
+         false,
+         1,
+         10,
+         ""},
         {"0 draws nothing", hole(1, 1, 1, 0), false, false, 1, 8, ""},
         {"6 draws nothing", hole(1, 1, 1, 6), false, false, 1, 8, ""},
     });
@@ -143,8 +151,8 @@ TEST_F(DrillHoleTest, EdgeAndSideFaceHoles) {
 
 TEST_F(DrillHoleTest, GangHoles) {
     auto gang = [](std::string_view tool, int plane = 5, float x = 100, float y = 50) {
-        return HoleRequest{.x = x, .y = y, .depth = 12, .diameter = 1, .planeCode = plane,
-                           .tool = tool};
+        return HoleRequest{
+            .x = x, .y = y, .depth = 12, .diameter = 1, .planeCode = plane, .tool = tool};
     };
     Run({
         {"0507: tool 7 on 00, shifted by its offset from 5", gang("0507"), false, false, 1, 8,
@@ -174,10 +182,20 @@ TEST_F(DrillHoleTest, ConfiguredRootsNameTheLayers) {
     roots_.vbore = "BOHR";
     roots_.hbore = "KANTE";
     Run({
-        {"vertical", {.x = 1, .y = 1, .depth = 12, .planeCode = 5, .tool = "21"}, false, false,
-         1, 10, "BOHR_Z12T21: (1,1)r5"},
-        {"horizontal", {.x = 1, .y = 1, .depth = 12, .planeCode = 2, .tool = "21"}, false, false,
-         1, 10, "KANTE_Z12T21: -4,0>-4,1 -4,1>6,1 6,1>6,0"},
+        {"vertical",
+         {.x = 1, .y = 1, .depth = 12, .planeCode = 5, .tool = "21"},
+         false,
+         false,
+         1,
+         10,
+         "BOHR_Z12T21: (1,1)r5"},
+        {"horizontal",
+         {.x = 1, .y = 1, .depth = 12, .planeCode = 2, .tool = "21"},
+         false,
+         false,
+         1,
+         10,
+         "KANTE_Z12T21: -4,0>-4,1 -4,1>6,1 6,1>6,0"},
     });
 }
 

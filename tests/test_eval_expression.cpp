@@ -10,7 +10,7 @@ namespace retracer {
 namespace {
 
 class EvalExpressionTest : public ::testing::Test {
-protected:
+  protected:
     void SetLetter(char letter, float value) {
         state.vars.letters[static_cast<std::size_t>(letter - 'A' + 1)] = value;
     }
@@ -35,7 +35,7 @@ TEST_F(EvalExpressionTest, DAndEAreVariablesNeverExponents) {
     SetLetter('D', 5);
     SetLetter('E', 7);
     EXPECT_EQ(Eval("D*2"), 10);
-    EXPECT_EQ(Eval("2E3"), 2);     // "2" then the variable E: the rest is ignored
+    EXPECT_EQ(Eval("2E3"), 2);  // "2" then the variable E: the rest is ignored
     EXPECT_EQ(Eval("E+D"), 12);
     EXPECT_EQ(Eval("2e3"), 2000);  // lower-case e stays an exponent
     EXPECT_EQ(Eval("d*2"), 10);    // a lower-case name is upper-cased to the letter D

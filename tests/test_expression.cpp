@@ -97,11 +97,9 @@ TEST(Expression, FaultsGiveZeroAndAreReported) {
         bool divisionByZero, overflow;
     };
     const FaultCase cases[] = {
-        {"1/0", 0, true, false},           {"5+1/Z", 5, true, false},
-        {"0/0", 0, true, false},           {"1e999", 0, false, true},
-        {"BIG*BIG", 0, false, true},       {"NAN+1", 1, false, true},
-        {"-BIG*BIG*2", 0, false, true},    {"1e-999", 0, false, false},
-        {"2*(3/0)+1", 1, true, false},
+        {"1/0", 0, true, false},        {"5+1/Z", 5, true, false},   {"0/0", 0, true, false},
+        {"1e999", 0, false, true},      {"BIG*BIG", 0, false, true}, {"NAN+1", 1, false, true},
+        {"-BIG*BIG*2", 0, false, true}, {"1e-999", 0, false, false}, {"2*(3/0)+1", 1, true, false},
     };
     for (const FaultCase& c : cases) {
         ExpressionResult r = EvaluateExpression(c.text, NameResolver(resolver));
@@ -140,7 +138,8 @@ TEST(Expression, HugeAndHostileInputsFinish) {
     signs += "4";
     EXPECT_EQ(EvaluateExpression(signs, NameResolver(resolver)).value, 4);
     // A megabyte of digits is one (overflowing) number; a megabyte-long name is one name.
-    EXPECT_TRUE(EvaluateExpression(std::string(1'000'000, '9'), NameResolver(resolver)).faults.overflow);
+    EXPECT_TRUE(
+        EvaluateExpression(std::string(1'000'000, '9'), NameResolver(resolver)).faults.overflow);
     EXPECT_EQ(EvaluateExpression(std::string(1'000'000, 'A'), NameResolver(resolver)).value, 0);
     // Bytes that are not text end the expression.
     std::string binary = "3*2";
@@ -154,7 +153,8 @@ TEST(Expression, HugeAndHostileInputsFinish) {
             x = x * 1103515245u + 12345u;
             noise += "0123456789+-*/()<>=&|.eEdDA \x8e\xff"[(x >> 16) % 30];
         }
-        EXPECT_TRUE(std::isfinite(EvaluateExpression(noise, NameResolver(resolver)).value)) << noise;
+        EXPECT_TRUE(std::isfinite(EvaluateExpression(noise, NameResolver(resolver)).value))
+            << noise;
     }
 }
 

@@ -32,9 +32,12 @@ TEST(GeometryDirection, QuadrantsAxesAndDegenerateVectors) {
         {"third quadrant", 0, 0, -1, -1, 224.99999503803986},
         {"fourth quadrant", 0, 0, 1, -1, 315.00000496196014},
         {"from another point", 10, 20, 14, 23, 36.86989358035595},
-        {"+X", 0, 0, 4, 0, 0},          {"+Y", 0, 0, 0, 2, 90},
-        {"-X", 0, 0, -3, 0, 180},       {"-Y", 0, 0, 0, -5, 270},
-        {"coincident", 3, 3, 3, 3, 0},  {"infinite", 0, 0, kInf, 1, 0},
+        {"+X", 0, 0, 4, 0, 0},
+        {"+Y", 0, 0, 0, 2, 90},
+        {"-X", 0, 0, -3, 0, 180},
+        {"-Y", 0, 0, 0, -5, 270},
+        {"coincident", 3, 3, 3, 3, 0},
+        {"infinite", 0, 0, kInf, 1, 0},
         {"NaN", kNaN, 0, 1, 1, 0},
     };
     for (const Case& c : cases) {
@@ -84,9 +87,15 @@ TEST(GeometryArcSweep, AngleSweptInEachDirection) {
         float expected;
     };
     const Case cases[] = {
-        {0, 90, false, 90},   {0, 90, true, 270},   {350, 10, false, 20},
-        {10, 350, true, 20},  {90, 0, true, 90},    {90, 0, false, 270},
-        {45, 45, true, 0},    {45, 45, false, 360}, {100.0001f, 100, false, 359.9999f},
+        {0, 90, false, 90},
+        {0, 90, true, 270},
+        {350, 10, false, 20},
+        {10, 350, true, 20},
+        {90, 0, true, 90},
+        {90, 0, false, 270},
+        {45, 45, true, 0},
+        {45, 45, false, 360},
+        {100.0001f, 100, false, 359.9999f},
         {std::numeric_limits<float>::quiet_NaN(), 10, false, 0},
     };
     for (const Case& c : cases) {

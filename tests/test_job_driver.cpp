@@ -18,7 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class JobDriverTest : public ScratchSessionTest {
-protected:
+  protected:
     // Programs live in "progs", their subprograms in "progs/SUB".
     fs::path Write(const fs::path& relative, const std::string& text) {
         return ScratchSessionTest::Write(fs::path("progs") / relative, text);
@@ -80,8 +80,9 @@ TEST_F(JobDriverTest, SubprogramsAreScannedBreadthFirstWithAccumulatedOffsets) {
     const fs::path main = Write("MAIN.PGM", std::string(kHeader) +
                                                 "W#2010{ #8098=A.PGM #8020=100 #8021=10 }\n"
                                                 "W#2010{ #8098=C.PGM #8020=5 }\n}SIDE\n");
-    Write("SUB/A.PGM", "$\n::SIDE=1;\nSIDE#1{\nW#81{ #1=1 #2=1 #3=-5 }\n"
-                       "W#2010{ #8098=b.pgm #8020=20 #8021=2 }\n}SIDE\n");
+    Write("SUB/A.PGM",
+          "$\n::SIDE=1;\nSIDE#1{\nW#81{ #1=1 #2=1 #3=-5 }\n"
+          "W#2010{ #8098=b.pgm #8020=20 #8021=2 }\n}SIDE\n");
     Write("SUB/B.PGM", "$\n::SIDE=1;\nSIDE#1{\nW#81{ #1=0 #2=0 #3=-5 }\n}SIDE\n");
     Write("SUB/C.PGM", "$\n::SIDE=1;\nSIDE#1{\nW#81{ #1=0 #2=0 #3=-5 }\n}SIDE\n");
     ProgramJobResult result = Translate(main);
@@ -110,7 +111,8 @@ TEST_F(JobDriverTest, SubprogramsAreScannedBreadthFirstWithAccumulatedOffsets) {
 // The numbers of an entity's geometry, in a fixed order, for comparing drawings within rounding.
 std::vector<double> GeometryNumbers(const Entity& e) {
     std::vector<double> n;
-    if (const auto* c = std::get_if<CircleEntity>(&e.geometry)) n = {c->centre.x, c->centre.y, c->radius};
+    if (const auto* c = std::get_if<CircleEntity>(&e.geometry))
+        n = {c->centre.x, c->centre.y, c->radius};
     if (const auto* l = std::get_if<LineEntity>(&e.geometry))
         n = {l->start.x, l->start.y, l->end.x, l->end.y};
     if (const auto* p = std::get_if<PolylineEntity>(&e.geometry))
@@ -136,9 +138,9 @@ TEST_F(JobDriverTest, ASubprogramDrawsWhatTheSameBlocksDrawAtItsOffset) {
     };
     const fs::path direct =
         Write("DIRECT.PGM", std::string(kHeader) + shifted("100", "50") + "}SIDE\n");
-    const fs::path called = Write(
-        "CALLED.PGM",
-        std::string(kHeader) + "W#2010{ #8098=SHAPES.PGM #8020=100 #8021=50 }\n}SIDE\n");
+    const fs::path called =
+        Write("CALLED.PGM",
+              std::string(kHeader) + "W#2010{ #8098=SHAPES.PGM #8020=100 #8021=50 }\n}SIDE\n");
     Write("SUB/SHAPES.PGM", "$\n::SIDE=1;\nSIDE#1{\n" + shifted("0", "0") + "}SIDE\n");
 
     const Drawing want = Read(Translate(direct).outcome.output);
@@ -169,10 +171,11 @@ TEST_F(JobDriverTest, MissingSubprogramsNameTheLastOne) {
 }
 
 TEST_F(JobDriverTest, ASubprogramCallingItselfIsCutAndReported) {
-    const fs::path main = Write("MAIN.PGM", std::string(kHeader) +
-                                                "W#2010{ #8098=LOOP.PGM }\n}SIDE\n");
-    Write("SUB/LOOP.PGM", "$\n::SIDE=1;\nSIDE#1{\nW#81{ #1=1 #2=1 #3=-5 }\n"
-                          "W#2010{ #8098=LOOP.PGM }\nW#2010{ #8098=LOOP.PGM }\n}SIDE\n");
+    const fs::path main =
+        Write("MAIN.PGM", std::string(kHeader) + "W#2010{ #8098=LOOP.PGM }\n}SIDE\n");
+    Write("SUB/LOOP.PGM",
+          "$\n::SIDE=1;\nSIDE#1{\nW#81{ #1=1 #2=1 #3=-5 }\n"
+          "W#2010{ #8098=LOOP.PGM }\nW#2010{ #8098=LOOP.PGM }\n}SIDE\n");
     ProgramJobResult result = Translate(main);
     EXPECT_TRUE(result.outcome.written);
     EXPECT_LE(lastJob_.calls.size(), static_cast<std::size_t>(kMaxSubprogramCalls + 1));
@@ -189,8 +192,9 @@ TEST_F(JobDriverTest, UnwritableDestinationIsAFileError) {
     EXPECT_FALSE(result.outcome.written);
     ASSERT_EQ(prompt_.messages.size(), 1u);
     EXPECT_EQ(prompt_.messages[0].title, "Alert!");
-    EXPECT_EQ(prompt_.messages[0].text.rfind("File Error. File may be open by another application.", 0),
-              0u);
+    EXPECT_EQ(
+        prompt_.messages[0].text.rfind("File Error. File may be open by another application.", 0),
+        0u);
 }
 
 TEST_F(JobDriverTest, MissingProgramAsksAndNoStops) {

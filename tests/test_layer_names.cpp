@@ -22,12 +22,24 @@ TEST(LayerNumber, IntegralPlainOthersWithPForThePoint) {
     constexpr ZeroForm kShown = ZeroForm::kShown;
     constexpr ZeroForm kBlank = ZeroForm::kBlank;
     const Case cases[] = {
-        {12.345f, kBlank, "12P345"},  {12.3456f, kBlank, "12P346"}, {7, kBlank, "7"},
-        {0, kShown, "0"},             {0, kBlank, ""},              {-0.0f, kShown, "0"},
-        {12.5f, kBlank, "12P5"},      {0.25f, kBlank, "0P25"},      {-3.5f, kBlank, "-3P5"},
-        {-8, kShown, "-8"},           {11.9996f, kBlank, "12"},     {12.0001f, kBlank, "12"},
-        {0.0004f, kBlank, "0"},       {32767.5f, kBlank, "32767P5"}, {40000, kBlank, "40000"},
-        {-70000, kBlank, "-70000"},   {100000.5f, kBlank, "100000P5"}, {1e6f, kBlank, "1000000"},
+        {12.345f, kBlank, "12P345"},
+        {12.3456f, kBlank, "12P346"},
+        {7, kBlank, "7"},
+        {0, kShown, "0"},
+        {0, kBlank, ""},
+        {-0.0f, kShown, "0"},
+        {12.5f, kBlank, "12P5"},
+        {0.25f, kBlank, "0P25"},
+        {-3.5f, kBlank, "-3P5"},
+        {-8, kShown, "-8"},
+        {11.9996f, kBlank, "12"},
+        {12.0001f, kBlank, "12"},
+        {0.0004f, kBlank, "0"},
+        {32767.5f, kBlank, "32767P5"},
+        {40000, kBlank, "40000"},
+        {-70000, kBlank, "-70000"},
+        {100000.5f, kBlank, "100000P5"},
+        {1e6f, kBlank, "1000000"},
         // A single is rounded as the decimal it shows, not as its binary value 2.00049996...
         {2.0005f, kBlank, "2P001"},
         {std::numeric_limits<float>::quiet_NaN(), kBlank, ""},
@@ -97,8 +109,8 @@ TEST(LayerDrill, ToolPartAndLayer) {
         const char* part;
     };
     const Case cases[] = {
-        {"0512", false, "T5T12"}, {"21", false, "T21"},   {"5", false, ""},
-        {"00", false, ""},        {"-5", false, ""},      {"0512", true, ""},
+        {"0512", false, "T5T12"}, {"21", false, "T21"},        {"5", false, ""},
+        {"00", false, ""},        {"-5", false, ""},           {"0512", true, ""},
         {"051", false, "T5T1"},   {"010304", false, "T1T3T4"},
     };
     for (const Case& c : cases) {

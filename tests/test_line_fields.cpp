@@ -9,7 +9,7 @@ namespace retracer {
 namespace {
 
 class LineFieldsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         state.vars.letters[ProgramVariables::kLength] = 1000;
         state.vars.letters[ProgramVariables::kWidth] = 600;
@@ -31,13 +31,14 @@ TEST_F(LineFieldsTest, CoordinateMappings) {
         float expected[4];
     };
     const Case cases[] = {
-        {GetAwkValX, false, {10, 10, 990, 990}},  {GetAwkValY, false, {580, 20, 580, 20}},
-        {GetAwkValI, true, {30, 30, 970, 970}},   {GetAwkValJ, true, {560, 40, 560, 40}},
-        {GetAwkValQx, true, {50, 50, 950, 950}},  {GetAwkValQy, true, {550, 50, 550, 50}},
+        {GetAwkValX, false, {10, 10, 990, 990}}, {GetAwkValY, false, {580, 20, 580, 20}},
+        {GetAwkValI, true, {30, 30, 970, 970}},  {GetAwkValJ, true, {560, 40, 560, 40}},
+        {GetAwkValQx, true, {50, 50, 950, 950}}, {GetAwkValQy, true, {550, 50, 550, 50}},
     };
     for (const Case& c : cases) {
         for (int mapping = 0; mapping < 4; ++mapping) {
-            state.xyMapping = c.centre ? 3 - mapping : mapping;  // the other mapping must not matter
+            state.xyMapping =
+                c.centre ? 3 - mapping : mapping;  // the other mapping must not matter
             state.centreMapping = c.centre ? mapping : 3 - mapping;
             EXPECT_EQ(c.read(Line("G1 X10 Y20 I30 J40 Q50"), state), c.expected[mapping])
                 << "mapping " << mapping << " expected " << c.expected[mapping];
@@ -68,8 +69,8 @@ TEST_F(LineFieldsTest, ToolNames) {
     };
     // The two characters after "T" are not part of the number.
     const Case cases[] = {
-        {"G1 T00101", "_T101"}, {"G1 T01a5", "_T105"},   {"G1 T01z", "_T350"},
-        {"T00005 F3", "_T5"},   {"G1 X10", ""},          {"G1 T0", ""},
+        {"G1 T00101", "_T101"}, {"G1 T01a5", "_T105"},  {"G1 T01z", "_T350"},
+        {"T00005 F3", "_T5"},   {"G1 X10", ""},         {"G1 T0", ""},
         {"G1 T01abc", "_T100"}, {"G1 T0017T8", "_T17"},
     };
     for (const Case& c : cases) EXPECT_EQ(GetTool(Line(c.line)), c.tool) << c.line;
@@ -81,9 +82,14 @@ TEST_F(LineFieldsTest, DrillToolLists) {
         const char* tools;
     };
     const Case cases[] = {
-        {"T000103|07", "010304050607"}, {"T0005 X1", "05"},      {"T000102", "0102"},
-        {"T0001|04", "01020304"},       {"X5", ""},              {"T000103|", "0103"},
-        {"T0098|99", "9899"},           {"T00;01", ""},
+        {"T000103|07", "010304050607"},
+        {"T0005 X1", "05"},
+        {"T000102", "0102"},
+        {"T0001|04", "01020304"},
+        {"X5", ""},
+        {"T000103|", "0103"},
+        {"T0098|99", "9899"},
+        {"T00;01", ""},
         {"T000506|03", "050603"},  // a range that runs backwards adds nothing
     };
     for (const Case& c : cases) EXPECT_EQ(GetDrTool(Line(c.line)), c.tools) << c.line;

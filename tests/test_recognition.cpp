@@ -166,8 +166,8 @@ TEST(Recognition, MissingFileAndOddValues) {
     EXPECT_TRUE(RecognizeProgram("/no/such/file.pgm", 0, false, header).fileMissing);
     EXPECT_TRUE(RecognizeProgram("", 0, false, header).fileMissing);
     // Dimensions that are no numbers read 0; a V line without "|" is kept whole.
-    Recognition r = RecognizeProgramText("x\n::UNm DL=abc\n::SIDE=1\nVARV{\n#3=7\n}VARV\n", 0,
-                                         false, header);
+    Recognition r =
+        RecognizeProgramText("x\n::UNm DL=abc\n::SIDE=1\nVARV{\n#3=7\n}VARV\n", 0, false, header);
     EXPECT_TRUE(r.recognized);
     EXPECT_EQ(header.partLength, 0);
     ASSERT_EQ(r.vVars.size(), 1u);

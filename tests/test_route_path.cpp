@@ -17,7 +17,7 @@ namespace {
 constexpr double kPartLength = 100;
 
 class RoutePathTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { NewJob(0, 0, 18); }
 
     // A fresh drawing (never closed: no file is written) and a tool started at (x, y), depth z.

@@ -24,8 +24,7 @@ std::string Filled(const ToolTable& table) {
         const DrillTool& t = *table.Find(n);
         if (t == DrillTool{}) continue;
         char buf[80];
-        std::snprintf(buf, sizeof buf, "%s%d:%g/%g/%g", out.empty() ? "" : " ", n, t.x, t.y,
-                      t.dia);
+        std::snprintf(buf, sizeof buf, "%s%d:%g/%g/%g", out.empty() ? "" : " ", n, t.x, t.y, t.dia);
         out += buf;
     }
     return out;
@@ -40,10 +39,10 @@ TEST(ToolTableParse, LinesFillTheirToolsUntilAStopRule) {
         {"1,1,1,1\n0,2,2,2\n3,3,3,3\n", "1:1/1/1"},    // tool 0 ends the reading
         {"1,1,1,1\n101,2,2,2\n3,3,3,3\n", "1:1/1/1"},  // so does tool 101
         {"100,1,2,3\n", "100:1/2/3"},
-        {"1,1,1,1\n\n3,3,3,3\n", "1:1/1/1"},           // and a blank line
+        {"1,1,1,1\n\n3,3,3,3\n", "1:1/1/1"},  // and a blank line
         {"Tool,X,Y,Dia\n1,1,1,1\n", ""},
         {"1e300,1,1,1\n", ""},
-        {hundredAndOne + "1,9,9,9\n", nullptr},        // at most 100 lines
+        {hundredAndOne + "1,9,9,9\n", nullptr},  // at most 100 lines
         {"4,1,1,1\n4,2,2,2\n", "4:2/2/2"},
         {"4,,,6\n5,1.5\n", "4:0/0/6 5:1.5/0/0"},
         {"5,abc,1e1,2D1\n", "5:0/10/20"},
@@ -65,8 +64,8 @@ TEST(ToolTableParse, LinesFillTheirToolsUntilAStopRule) {
 
 TEST(ToolTableText, DrillToolsOfAToolText) {
     const std::tuple<const char*, bool, std::vector<int>> cases[] = {
-        {"21", true, {21}},   {"0512", true, {5, 12}}, {"5", false, {5}},  {"00", false, {0}},
-        {"-5", false, {-5}},  {"051", true, {5, 1}},   {"0005", true, {0, 5}}, {"", false, {}},
+        {"21", true, {21}},  {"0512", true, {5, 12}}, {"5", false, {5}},      {"00", false, {0}},
+        {"-5", false, {-5}}, {"051", true, {5, 1}},   {"0005", true, {0, 5}}, {"", false, {}},
     };
     for (const auto& [text, names, numbers] : cases) {
         EXPECT_EQ(NamesDrillTools(text), names) << text;
@@ -75,7 +74,7 @@ TEST(ToolTableText, DrillToolsOfAToolText) {
 }
 
 class ToolTableFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder_ = fs::temp_directory_path() /
                   ("retracer-tools-" + std::to_string(std::random_device()()));
@@ -100,9 +99,16 @@ protected:
 TEST_F(ToolTableFiles, LoadsDecodedTextAndNothingFromAMissingFile) {
     EXPECT_EQ(LoadToolTable(file_), ToolTable{});
     EXPECT_EQ(LoadToolTable(folder_), ToolTable{}) << "a folder is no tool file";
-    Put("\xEF\xBB\xBF" "1,0,0,5\n");
+    Put("\xEF\xBB\xBF"
+        "1,0,0,5\n");
     EXPECT_EQ(Filled(LoadToolTable(file_)), "1:0/0/5") << "byte-order mark";
-    Put(std::string("\xFF\xFE" "3\0,\0" "1\0,\0" "2\0,\0" "9\0", 16));
+    Put(
+        std::string("\xFF\xFE"
+                    "3\0,\0"
+                    "1\0,\0"
+                    "2\0,\0"
+                    "9\0",
+                    16));
     EXPECT_EQ(Filled(LoadToolTable(file_)), "3:1/2/9") << "UTF-16";
 }
 
@@ -112,7 +118,7 @@ TEST_F(ToolTableFiles, SavedRowsLoadBackAndRefusedOnesChangeNothing) {
     rows[11] = {"-12.25", "32", "8.5"};
     EXPECT_EQ(ToolTableText(rows), "12,-12.25,32,8.5\n") << "only row 12 filled: one line";
     rows[3] = {"", "", "5"};
-    rows[0] = {"1", "", ""};   // shorter than the row number and three commas: still kept
+    rows[0] = {"1", "", ""};     // shorter than the row number and three commas: still kept
     rows[98] = {"  ", " ", ""};  // blanks only: left out
     std::string error;
     ASSERT_TRUE(SaveToolTable(file_, rows, &error)) << error;

@@ -18,12 +18,11 @@ TEST(NumericValue, ReadsTheLeadingNumberLeniently) {
         double value;
     };
     const Case cases[] = {
-        {"12.5", 12.5},      {"  -3", -3},       {"+4", 4},        {"1 2 3", 123},
-        {" - 5", -5},        {"1\t.\n5", 1.5},   {"1.2.3", 1.2},   {"2E3", 2000},
-        {"2e-2", 0.02},      {"2D2", 200},       {"2d 2", 200},    {"7E", 7},
-        {"7EX", 7},          {"300Y590", 300},   {"abc", 0},       {"", 0},
-        {".", 0},            {"-.5", -0.5},      {"5.", 5},        {"1e999", 0},
-        {"0000042", 42},     {"3\r4", 3},        {"--3", 0},
+        {"12.5", 12.5},   {"  -3", -3},   {"+4", 4},     {"1 2 3", 123},   {" - 5", -5},
+        {"1\t.\n5", 1.5}, {"1.2.3", 1.2}, {"2E3", 2000}, {"2e-2", 0.02},   {"2D2", 200},
+        {"2d 2", 200},    {"7E", 7},      {"7EX", 7},    {"300Y590", 300}, {"abc", 0},
+        {"", 0},          {".", 0},       {"-.5", -0.5}, {"5.", 5},        {"1e999", 0},
+        {"0000042", 42},  {"3\r4", 3},    {"--3", 0},
     };
     for (const Case& c : cases) EXPECT_DOUBLE_EQ(NumericValue(c.text), c.value) << c.text;
 }
@@ -157,8 +156,10 @@ TEST(RoundDecimals, AgreesWithThePatternFormatOnAnyValue) {
         const int decimals = static_cast<int>(random() % 9);
         const double v = unit(random) * std::pow(10.0, static_cast<double>(random() % 12) - 3);
         // A value just beside a tie of its last kept decimal, half of them.
-        const double near = i % 2 ? v : std::round(v * std::pow(10.0, decimals)) /
-                                            std::pow(10.0, decimals) + 0.5 / std::pow(10.0, decimals);
+        const double near =
+            i % 2 ? v
+                  : std::round(v * std::pow(10.0, decimals)) / std::pow(10.0, decimals) +
+                        0.5 / std::pow(10.0, decimals);
         const std::string pattern = "0." + std::string(static_cast<std::size_t>(decimals), '#');
         ASSERT_EQ(RoundDecimals(near, decimals), NumericValue(FormatPattern(near, pattern)))
             << near << " to " << decimals;

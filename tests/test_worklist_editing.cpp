@@ -25,8 +25,9 @@ class WorklistEditingTest : public ScratchSessionTest {
         session_->destFolder = root_;
         for (const std::string name : {"A.PGM", "B.PGM"}) {
             Write("progs/" + name,
-                  "$\r\n$=Side " + name + "\r\n::UNm DL=720 DH=560.5 DS=18\r\n::SIDE=1;\n"
-                  "VAR{\n#5=L/2|w|half\n}VAR\nSIDE#1{\nW#81{ #1=r5 #2=50 #3=-5 }\n}SIDE\n");
+                  "$\r\n$=Side " + name +
+                      "\r\n::UNm DL=720 DH=560.5 DS=18\r\n::SIDE=1;\n"
+                      "VAR{\n#5=L/2|w|half\n}VAR\nSIDE#1{\nW#81{ #1=r5 #2=50 #3=-5 }\n}SIDE\n");
         }
         Write("progs/NOTES.TXT", "not a program\n");
     }

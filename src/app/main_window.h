@@ -9,7 +9,7 @@ namespace retracer::app {
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     explicit MainWindow(QWidget* parent = nullptr);
 };
 

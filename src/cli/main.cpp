@@ -5,9 +5,9 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -86,7 +86,8 @@ int RunSettings(const retracer::AppPaths& paths) {
     std::cout << "AppFolder:     " << paths.appFolder.string() << "\n"
               << "Settings file: " << paths.settingsFile.string()
               << (std::filesystem::exists(paths.settingsFile) ? "" : " (not present)") << "\n"
-              << "User settings: " << retracer::FileUserSettingsStore::DefaultRoot().string() << "\n"
+              << "User settings: " << retracer::FileUserSettingsStore::DefaultRoot().string()
+              << "\n"
               << "SourceDir:     " << settings.sourceDir << "\n"
               << "DestDir:       " << settings.destDir << "\n";
     for (const retracer::OptionKey& option : retracer::kOptionKeys) {
@@ -98,17 +99,16 @@ int RunSettings(const retracer::AppPaths& paths) {
 
 // Messages go to stderr with their title; questions take the answer that loses nothing.
 class StderrPrompt : public retracer::Prompt {
-public:
+  public:
     void Show(std::string_view title, std::string_view text, retracer::PromptIcon) override {
         std::cerr << title << ": " << OneLine(text) << "\n";
     }
     bool AskYesNo(std::string_view title, std::string_view text, bool safeAnswer) override {
-        std::cerr << title << ": " << OneLine(text) << " [" << (safeAnswer ? "Yes" : "No")
-                  << "]\n";
+        std::cerr << title << ": " << OneLine(text) << " [" << (safeAnswer ? "Yes" : "No") << "]\n";
         return safeAnswer;
     }
 
-private:
+  private:
     static std::string OneLine(std::string_view text) {
         std::string out;
         for (std::size_t i = 0; i < text.size(); ++i) {
@@ -172,18 +172,21 @@ struct TranslateOptions {
 
 const char* DialectName(retracer::Dialect dialect) {
     switch (dialect) {
-        case retracer::Dialect::kGenesis: return "Genesis";
-        case retracer::Dialect::kGenesisEv: return "Genesis Ev";
-        case retracer::Dialect::kNone: break;
+        case retracer::Dialect::kGenesis:
+            return "Genesis";
+        case retracer::Dialect::kGenesisEv:
+            return "Genesis Ev";
+        case retracer::Dialect::kNone:
+            break;
     }
     return "none";
 }
 
 int RunTranslate(const TranslateOptions& opts, const char* argv0) {
-    retracer::AppPaths paths = retracer::ResolveAppPaths(
-        opts.appFolder.empty() ? retracer::ExecutableFolder(argv0)
-                               : std::filesystem::path(opts.appFolder),
-        opts.appFolder.empty() ? std::getenv("RETRACER_HOME") : nullptr);
+    retracer::AppPaths paths =
+        retracer::ResolveAppPaths(opts.appFolder.empty() ? retracer::ExecutableFolder(argv0)
+                                                         : std::filesystem::path(opts.appFolder),
+                                  opts.appFolder.empty() ? std::getenv("RETRACER_HOME") : nullptr);
     retracer::CreateScratchFolders(paths);
 
     StderrPrompt prompt;
@@ -202,8 +205,8 @@ int RunTranslate(const TranslateOptions& opts, const char* argv0) {
             return 2;
         }
     }
-    session.destFolder = retracer::PathFromText(opts.dest.empty() ? session.settings.destDir
-                                                                  : opts.dest);
+    session.destFolder =
+        retracer::PathFromText(opts.dest.empty() ? session.settings.destDir : opts.dest);
     if (session.destFolder.empty()) session.destFolder = std::filesystem::current_path();
 
     int status = 0;
@@ -239,7 +242,8 @@ int RunTranslate(const TranslateOptions& opts, const char* argv0) {
                              {"metric", session.header.metricUnits}};
             entry["entities"] = result.outcome.entityCount;
             nlohmann::json layers = nlohmann::json::object();
-            for (const auto& [layer, count] : result.outcome.entitiesPerLayer) layers[layer] = count;
+            for (const auto& [layer, count] : result.outcome.entitiesPerLayer)
+                layers[layer] = count;
             entry["layers"] = layers;
             nlohmann::json diagnostics = nlohmann::json::array();
             for (const retracer::Diagnostic& d : job.diagnostics) {
@@ -280,8 +284,9 @@ int main(int argc, char** argv) {
     translate->add_option("--dest", translateOptions.dest,
                           "Destination folder (default: DestDir of the settings)");
     translate->add_flag("--mirror", translateOptions.mirror, "Translate the mirrored copy");
-    translate->add_option("--set", translateOptions.overrides,
-                          "Override a Config setting for this run (Key=Value)")
+    translate
+        ->add_option("--set", translateOptions.overrides,
+                     "Override a Config setting for this run (Key=Value)")
         ->allow_extra_args(false);
     translate->add_flag("--json", translateOptions.json, "Print a JSON summary");
     translate->add_flag("--verbose", translateOptions.verbose, "Print the diagnostics");
@@ -293,11 +298,13 @@ int main(int argc, char** argv) {
                       "Application folder (Rtrc.INI, Tool.Par, Letters)");
     batch->add_option("--dest", batchOptions.dest,
                       "Destination folder (default: DestDir of the settings)");
-    batch->add_option("--set", batchOptions.overrides,
-                      "Override a Config setting for this run (Key=Value)")
+    batch
+        ->add_option("--set", batchOptions.overrides,
+                     "Override a Config setting for this run (Key=Value)")
         ->allow_extra_args(false);
-    batch->add_option("--jobs", batchOptions.jobs,
-                      "Translations at once (default: the number of cores)")
+    batch
+        ->add_option("--jobs", batchOptions.jobs,
+                     "Translations at once (default: the number of cores)")
         ->check(CLI::Range(1, 256));
     batch->add_flag("--json", batchOptions.json, "Print a JSON summary");
     batch->add_flag("--verbose", batchOptions.verbose, "Print the diagnostics");
@@ -309,8 +316,8 @@ int main(int argc, char** argv) {
         return retracer::cli::RunBatch(batchOptions, argv[0], prompt, ApplySettingOverride);
     }
 
-    const retracer::AppPaths paths =
-        retracer::ResolveAppPaths(retracer::ExecutableFolder(argv[0]), std::getenv("RETRACER_HOME"));
+    const retracer::AppPaths paths = retracer::ResolveAppPaths(retracer::ExecutableFolder(argv[0]),
+                                                               std::getenv("RETRACER_HOME"));
     retracer::CreateScratchFolders(paths);
 
     if (*eval) return RunEval(expressions, exprFile, assignments);

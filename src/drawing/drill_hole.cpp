@@ -82,10 +82,9 @@ void DrawShape(const HoleOutput& out, const Shape& s, std::string_view layer) {
     }
 }
 
-const std::string& MemoDrillLayerName(TranslationState::DrillLayerMemo& memo,
-                                      std::string_view root, float depth,
-                                      std::string_view toolText, bool toolPart, int edgeFlag,
-                                      float feed) {
+const std::string& MemoDrillLayerName(TranslationState::DrillLayerMemo& memo, std::string_view root,
+                                      float depth, std::string_view toolText, bool toolPart,
+                                      int edgeFlag, float feed) {
     constexpr std::size_t kRemembered = 16;
     const auto depthBits = std::bit_cast<std::uint32_t>(depth);
     const auto feedBits = std::bit_cast<std::uint32_t>(feed);
@@ -95,10 +94,14 @@ const std::string& MemoDrillLayerName(TranslationState::DrillLayerMemo& memo,
             return e.layer;
     }
     const std::string part = toolPart ? DrillToolPart(toolText, false) : std::string();
-    TranslationState::DrillLayerMemo::Entry entry{std::string(root), depthBits,
-                                                  std::string(toolText), toolPart, edgeFlag,
-                                                  feedBits,
-                                                  DrillLayerName(root, depth, part, edgeFlag, feed)};
+    TranslationState::DrillLayerMemo::Entry entry{
+        std::string(root),
+        depthBits,
+        std::string(toolText),
+        toolPart,
+        edgeFlag,
+        feedBits,
+        DrillLayerName(root, depth, part, edgeFlag, feed)};
     if (memo.entries.size() < kRemembered) {
         memo.entries.push_back(std::move(entry));
         return memo.entries.back().layer;
@@ -155,9 +158,9 @@ float DrillHole(const HoleOutput& out, const HoleRequest& hole) {
     } else {
         return diameter;
     }
-    const std::string& layer = MemoDrillLayerName(out.state.drillLayerMemo, root, depth, hole.tool,
-                                                  reference != nullptr && byNumber, hole.edgeFlag,
-                                                  hole.feed);
+    const std::string& layer =
+        MemoDrillLayerName(out.state.drillLayerMemo, root, depth, hole.tool,
+                           reference != nullptr && byNumber, hole.edgeFlag, hole.feed);
 
     if (std::abs(code) == 5 && diameter == 0) {
         diameter = static_cast<float>(kDefaultDiameterMm / divisor);

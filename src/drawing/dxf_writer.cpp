@@ -9,12 +9,12 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <ostream>
 #include <string_view>
 #include <system_error>
-#include <functional>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>

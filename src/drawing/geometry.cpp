@@ -6,11 +6,17 @@
 
 namespace retracer {
 
-double CosDeg(double degrees) { return std::cos(degrees * kRadiansPerDegree); }
+double CosDeg(double degrees) {
+    return std::cos(degrees * kRadiansPerDegree);
+}
 
-double SinDeg(double degrees) { return std::sin(degrees * kRadiansPerDegree); }
+double SinDeg(double degrees) {
+    return std::sin(degrees * kRadiansPerDegree);
+}
 
-double TanDeg(double degrees) { return std::tan(degrees * kRadiansPerDegree); }
+double TanDeg(double degrees) {
+    return std::tan(degrees * kRadiansPerDegree);
+}
 
 double DirectionAngle(double x1, double y1, double x2, double y2) {
     const double dx = x2 - x1;

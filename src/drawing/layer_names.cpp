@@ -44,7 +44,9 @@ std::string LayerSuffix(std::string_view text, float v) {
     return out;
 }
 
-std::string ThicknessSuffix(float v) { return LayerSuffix("_Z", v); }
+std::string ThicknessSuffix(float v) {
+    return LayerSuffix("_Z", v);
+}
 
 std::string DepthSuffix(const TranslationState& state, bool depthInVertices) {
     if (depthInVertices) return {};
@@ -74,8 +76,8 @@ LayerRoots LayerRoots::FromSettings(const IniFile& ini) {
     return roots;
 }
 
-std::string RouteLayerName(TranslationState& state, const LayerRoots& roots,
-                           bool depthInVertices, float lineFeed) {
+std::string RouteLayerName(TranslationState& state, const LayerRoots& roots, bool depthInVertices,
+                           float lineFeed) {
     std::string name = roots.route;
     name += state.routeSeq;
     name += DepthSuffix(state, depthInVertices);

@@ -54,8 +54,8 @@ struct LayerRoots {
 // Layer of a route path: root, route sequence, depth, tool, pending tag (consumed), edge code,
 // feed rate, feed down, the F word of the current line and the spindle speed, e.g.
 // "ROUTE_Z18T3_L_FD2000_S18".
-std::string RouteLayerName(TranslationState& state, const LayerRoots& roots,
-                           bool depthInVertices, float lineFeed);
+std::string RouteLayerName(TranslationState& state, const LayerRoots& roots, bool depthInVertices,
+                           float lineFeed);
 
 // The drill tools as a layer part: "T" and the value of every two-character group of the tool
 // text ("0512" gives "T5T12", "21" gives "T21"). Empty when tools are shown as diameters, when

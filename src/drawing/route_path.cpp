@@ -13,9 +13,13 @@ namespace {
 // The bulge of a half circle, with the same pi as every other angle of the drawing.
 const float kHalfCircleBulge = static_cast<float>(std::sin(3.141593 / 2));
 
-bool OnRoutedFace(const TranslationState& state) { return std::abs(state.planeCode) == 5; }
+bool OnRoutedFace(const TranslationState& state) {
+    return std::abs(state.planeCode) == 5;
+}
 
-bool DepthInVertices(const RouteOutput& out) { return out.options.depthInVertices; }
+bool DepthInVertices(const RouteOutput& out) {
+    return out.options.depthInVertices;
+}
 
 float DrawnX(const RouteOutput& out, double x) {
     return static_cast<float>(XForMirror(x, out.mirrorJob, out.partLength));
@@ -33,8 +37,7 @@ void StartPathIfNeeded(const RouteOutput& out) {
     // A layer name never comes out empty with real roots; should it, the open polyline is still
     // closed before another begins.
     if (state.pathOpen) EndRoutePath(out);
-    const float lineFeed =
-        out.line ? static_cast<float>(WordValue(*out.line, 'F', state)) : 0.0f;
+    const float lineFeed = out.line ? static_cast<float>(WordValue(*out.line, 'F', state)) : 0.0f;
     state.routeLayer = RouteLayerName(state, out.roots, DepthInVertices(out), lineFeed);
     out.writer.BeginPolyline(out.errText, state.routeLayer, kRouteColour);
     state.pathOpen = true;
@@ -88,24 +91,23 @@ void RouteArcTo(const RouteOutput& out, double cx, double cy, double ex, double 
     StartPathIfNeeded(out);
 
     const bool fullCircle = a1 == a2;
-    float bulge = fullCircle ? kHalfCircleBulge
-                             : static_cast<float>(TanDeg(ArcSweep(a1, a2, clockwise) / 4));
+    float bulge =
+        fullCircle ? kHalfCircleBulge : static_cast<float>(TanDeg(ArcSweep(a1, a2, clockwise) / 4));
     if (clockwise != out.mirrorJob) bulge = -bulge;
 
     if (fullCircle) {
         double middle = a1 + 180.0;
         if (middle > 360) middle -= 360;
-        const float zm = DepthInVertices(out)
-                             ? static_cast<float>((state.curZ + state.moveZ) / 2)
-                             : 0.0f;
+        const float zm =
+            DepthInVertices(out) ? static_cast<float>((state.curZ + state.moveZ) / 2) : 0.0f;
         PutVertex(out, DrawnX(out, cx + r * CosDeg(middle)),
                   static_cast<float>(cy + r * SinDeg(middle)), zm, bulge,
                   VertexMode::kWriteWaiting);
     }
 
     if (!DepthInVertices(out)) state.moveZ = 0;
-    PutVertex(out, DrawnX(out, ex), static_cast<float>(ey), static_cast<float>(state.moveZ),
-              bulge, VertexMode::kWriteWaiting);
+    PutVertex(out, DrawnX(out, ex), static_cast<float>(ey), static_cast<float>(state.moveZ), bulge,
+              VertexMode::kWriteWaiting);
     FinishMove(out, ex, ey);
 }
 

@@ -44,8 +44,7 @@ void RouteLineTo(const RouteOutput& out, double x, double y);
 // Arc about (cx, cy) from the current position to (ex, ey). An arc that ends where it starts is a
 // full circle, written as two half circles. On a mirrored job the arc is the mirror image of the
 // same arc on the normal job: same sweep, opposite direction, so its bulge is the negated one.
-void RouteArcTo(const RouteOutput& out, double cx, double cy, double ex, double ey,
-                bool clockwise);
+void RouteArcTo(const RouteOutput& out, double cx, double cy, double ex, double ey, bool clockwise);
 
 // Writes the waiting vertex and closes the polyline, if one is open; the next move starts a new
 // path either way.

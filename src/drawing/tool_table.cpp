@@ -86,8 +86,8 @@ bool SaveToolTable(const std::filesystem::path& file, std::span<const ToolRow> r
         for (const std::string* cell : {&rows[i].x, &rows[i].y, &rows[i].dia}) {
             if (cell->find_first_of(",\r\n") != std::string::npos) {
                 if (error) {
-                    *error = "Tool " + std::to_string(i + 1) + ": \"" + *cell +
-                             "\" is not a number.";
+                    *error =
+                        "Tool " + std::to_string(i + 1) + ": \"" + *cell + "\" is not a number.";
                 }
                 return false;
             }

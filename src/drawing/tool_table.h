@@ -21,7 +21,7 @@ struct DrillTool {
 
 // The drill tools by number, 1 to 100; tools not given are all zeros.
 class ToolTable {
-public:
+  public:
     static constexpr int kFirst = 1;
     static constexpr int kLast = 100;
 
@@ -34,7 +34,7 @@ public:
 
     bool operator==(const ToolTable&) const = default;
 
-private:
+  private:
     std::array<DrillTool, kLast> tools_{};
 };
 

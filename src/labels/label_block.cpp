@@ -7,6 +7,7 @@
 #include "drawing/drawing_writer.h"
 #include "labels/barcode.h"
 #include "settings/user_store.h"
+#include "translate/text_codec.h"
 #include "translate/value_text.h"
 #include "worklist/worklist.h"
 
@@ -14,21 +15,6 @@ namespace retracer {
 namespace {
 
 constexpr int kHbdCounterLimit = 99999;
-
-std::string Upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
-
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
 
 // An offset text without its one trailing point (12. becomes 12).
 std::string_view OffsetText(std::string_view text) {
@@ -102,11 +88,11 @@ std::string ComposeLabelText(const LabelField& field, const Worklist& worklist, 
     for (std::size_t k = 1; k < field.columns.size(); ++k) {
         const int column = worklist.FindColumn(field.columns[k]);
         if (column == 0) continue;
-        std::string cell = Upper(worklist.GetCell(row, column));
+        std::string cell = UpperAscii(worklist.GetCell(row, column));
         if (const auto cnc = cell.find(".CNC"); cnc != std::string::npos) cell.erase(cnc);
         if (!cell.empty()) values += "   " + cell;
     }
-    return std::string(Trim(values + "  " + field.caption));
+    return std::string(TrimSpaces(values + "  " + field.caption));
 }
 
 long JobQuantity(const Worklist& worklist, int row, bool mirrorJob) {

@@ -9,6 +9,7 @@
 #include "drawing/dxf_writer.h"
 #include "settings/atomic_file.h"
 #include "translate/file_lookup.h"
+#include "translate/text_codec.h"
 
 namespace retracer {
 namespace {
@@ -27,20 +28,6 @@ constexpr std::array<LetterWord, 20> kLetterWords{{
 
 constexpr double kBlankAdvance = 15;
 constexpr double kLetterSpacing = 4;
-
-std::string Upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
-
-std::string Trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
 
 // Maps letter-unit points into the target drawing.
 struct Placement {
@@ -148,7 +135,7 @@ std::map<std::string, std::size_t> EngraveText(Drawing& target, const LabelField
     double size = field.height != 0 ? static_cast<double>(field.height) : 15 / unitDivisor;
     size *= 0.05;
     const double factor = field.width != 0 ? static_cast<double>(field.width) : 1;
-    const std::string text = Upper(Trimmed(field.text));
+    const std::string text = UpperAscii(TrimSpaces(field.text));
 
     // The text is assembled in letter units in a drawing of its own, which always starts empty:
     // nothing of an earlier label can slip in when the first character has no letter file.
@@ -192,9 +179,9 @@ std::map<std::string, std::size_t> EngraveText(Drawing& target, const LabelField
 }
 
 int FindLayer(const Drawing& drawing, std::string_view word) {
-    const std::string wanted = Upper(word);
+    const std::string wanted = UpperAscii(word);
     for (std::size_t i = 0; i < drawing.layers.size(); ++i) {
-        if (Upper(drawing.layers[i].name) == wanted) return static_cast<int>(i + 1);
+        if (UpperAscii(drawing.layers[i].name) == wanted) return static_cast<int>(i + 1);
     }
     return 0;
 }
@@ -203,9 +190,9 @@ void RenameLayer(Drawing& drawing, int layer, std::string_view newName) {
     if (layer < 1 || layer > static_cast<int>(drawing.layers.size())) return;
     const auto index = static_cast<std::size_t>(layer - 1);
     const std::string oldName = drawing.layers[index].name;
-    const std::string oldUpper = Upper(oldName);
+    const std::string oldUpper = UpperAscii(oldName);
     for (Entity& entity : drawing.entities) {
-        if (Upper(entity.layer) == oldUpper) entity.layer = newName;
+        if (UpperAscii(entity.layer) == oldUpper) entity.layer = newName;
     }
     const bool taken = std::any_of(drawing.layers.begin(), drawing.layers.end(),
                                    [newName](const Layer& l) { return l.name == newName; });
@@ -223,10 +210,10 @@ std::map<std::string, std::size_t> EngraveLabels(Drawing& drawing, std::vector<L
     for (LabelField& field : fields) {
         if (field.text.empty()) continue;
         const auto engraved = EngraveText(drawing, field, unitDivisor, mirrorJob, letters);
-        const std::string routeLayer = "Route_" + Upper(field.tagText);
+        const std::string routeLayer = "Route_" + UpperAscii(field.tagText);
         RenameLayer(drawing, FindLayer(drawing, kLetterLayer), routeLayer);
         for (const auto& [layer, count] : engraved) {
-            const bool isLetter = Upper(layer) == Upper(kLetterLayer);
+            const bool isLetter = UpperAscii(layer) == UpperAscii(kLetterLayer);
             added[isLetter ? routeLayer : layer] += count;
         }
         field.text.clear();
@@ -250,7 +237,7 @@ FinishResult EngravePendingLabels(const std::filesystem::path& file,
     for (LabelField& field : fields) {
         if (field.text.empty()) continue;
         const auto added = EngraveText(drawing, field, unitDivisor, mirrorJob, letters);
-        const std::string routeLayer = "Route_" + Upper(field.tagText);
+        const std::string routeLayer = "Route_" + UpperAscii(field.tagText);
         RenameLayer(drawing, FindLayer(drawing, kLetterLayer), routeLayer);
         // Saved after every label, so the file holds each engraving as soon as it is made.
         if (!WriteFileAtomically(file, DxfText(drawing), &result.error)) {
@@ -259,7 +246,7 @@ FinishResult EngravePendingLabels(const std::filesystem::path& file,
         }
         result.saved = true;
         for (const auto& [layer, count] : added) {
-            const bool isLetter = Upper(layer) == Upper(kLetterLayer);
+            const bool isLetter = UpperAscii(layer) == UpperAscii(kLetterLayer);
             result.addedPerLayer[isLetter ? routeLayer : layer] += count;
         }
         field.text.clear();

@@ -107,7 +107,8 @@ bool WriteAndReplace(const fs::path& target, const Producer& produce, std::strin
         return writeError == 0;
     };
     if (!produce(sink) || writeError != 0)
-        return fail("Cannot write the new content of", writeError != 0 ? writeError : ERROR_CANCELLED);
+        return fail("Cannot write the new content of",
+                    writeError != 0 ? writeError : ERROR_CANCELLED);
     if (!FlushFileBuffers(file)) return fail("Cannot flush the new content of", GetLastError());
     const bool closed = CloseHandle(file);
     file = INVALID_HANDLE_VALUE;

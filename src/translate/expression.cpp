@@ -9,19 +9,25 @@
 namespace retracer {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 bool IsNameStart(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == kDPlaceholder ||
            c == kEPlaceholder;
 }
 
-bool IsNameChar(char c) { return IsNameStart(c) || IsDigit(c); }
+bool IsNameChar(char c) {
+    return IsNameStart(c) || IsDigit(c);
+}
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 class Parser {
-public:
+  public:
     Parser(std::string_view text, NameResolver resolver) : text_(text), resolver_(resolver) {}
 
     ExpressionResult Run() {
@@ -35,7 +41,7 @@ public:
         return result;
     }
 
-private:
+  private:
     // Each Parse* returns false, with pos_ unspecified, when no expression starts at pos_.
     // end_ tracks the end of the last successfully parsed operand.
 
@@ -53,8 +59,20 @@ private:
 
     // Binding levels, loosest first; operators of one level associate to the left.
     enum Level { kOr = 0, kAnd, kCompare, kSum, kProduct, kNone };
-    enum class Op { kOr, kAnd, kLess, kGreater, kEqual, kLessEqual, kGreaterEqual, kNotEqual,
-                    kAdd, kSubtract, kMultiply, kDivide };
+    enum class Op {
+        kOr,
+        kAnd,
+        kLess,
+        kGreater,
+        kEqual,
+        kLessEqual,
+        kGreaterEqual,
+        kNotEqual,
+        kAdd,
+        kSubtract,
+        kMultiply,
+        kDivide
+    };
 
     // Reads the operator at pos_ (no blanks skipped); returns its level, or kNone.
     Level ReadOperator(Op& op, std::size_t& length) const {
@@ -63,13 +81,27 @@ private:
         const char next = pos_ + 1 < text_.size() ? text_[pos_ + 1] : '\0';
         length = 1;
         switch (c) {
-            case '|': op = Op::kOr; return kOr;
-            case '&': op = Op::kAnd; return kAnd;
-            case '+': op = Op::kAdd; return kSum;
-            case '-': op = Op::kSubtract; return kSum;
-            case '*': op = Op::kMultiply; return kProduct;
-            case '/': op = Op::kDivide; return kProduct;
-            case '=': op = Op::kEqual; return kCompare;
+            case '|':
+                op = Op::kOr;
+                return kOr;
+            case '&':
+                op = Op::kAnd;
+                return kAnd;
+            case '+':
+                op = Op::kAdd;
+                return kSum;
+            case '-':
+                op = Op::kSubtract;
+                return kSum;
+            case '*':
+                op = Op::kMultiply;
+                return kProduct;
+            case '/':
+                op = Op::kDivide;
+                return kProduct;
+            case '=':
+                op = Op::kEqual;
+                return kCompare;
             case '<':
                 if (next == '=' || next == '>') {
                     op = next == '=' ? Op::kLessEqual : Op::kNotEqual;
@@ -86,23 +118,35 @@ private:
                     op = Op::kGreater;
                 }
                 return kCompare;
-            default: return kNone;
+            default:
+                return kNone;
         }
     }
 
     double Apply(Op op, double a, double b) {
         switch (op) {
-            case Op::kOr: return (a != 0 || b != 0) ? 1.0 : 0.0;
-            case Op::kAnd: return (a != 0 && b != 0) ? 1.0 : 0.0;
-            case Op::kLess: return a < b ? 1.0 : 0.0;
-            case Op::kGreater: return a > b ? 1.0 : 0.0;
-            case Op::kEqual: return a == b ? 1.0 : 0.0;
-            case Op::kLessEqual: return a <= b ? 1.0 : 0.0;
-            case Op::kGreaterEqual: return a >= b ? 1.0 : 0.0;
-            case Op::kNotEqual: return a != b ? 1.0 : 0.0;
-            case Op::kAdd: return Checked(a + b);
-            case Op::kSubtract: return Checked(a - b);
-            case Op::kMultiply: return Checked(a * b);
+            case Op::kOr:
+                return (a != 0 || b != 0) ? 1.0 : 0.0;
+            case Op::kAnd:
+                return (a != 0 && b != 0) ? 1.0 : 0.0;
+            case Op::kLess:
+                return a < b ? 1.0 : 0.0;
+            case Op::kGreater:
+                return a > b ? 1.0 : 0.0;
+            case Op::kEqual:
+                return a == b ? 1.0 : 0.0;
+            case Op::kLessEqual:
+                return a <= b ? 1.0 : 0.0;
+            case Op::kGreaterEqual:
+                return a >= b ? 1.0 : 0.0;
+            case Op::kNotEqual:
+                return a != b ? 1.0 : 0.0;
+            case Op::kAdd:
+                return Checked(a + b);
+            case Op::kSubtract:
+                return Checked(a - b);
+            case Op::kMultiply:
+                return Checked(a * b);
             case Op::kDivide:
                 if (b == 0) {
                     faults_.divisionByZero = true;

@@ -11,9 +11,10 @@ namespace retracer {
 // every name in an expression; it returns false when it does not know the name (the value then
 // reads 0).
 class NameResolver {
-public:
+  public:
     NameResolver() = default;
-    template <typename F, typename = std::enable_if_t<!std::is_same_v<std::decay_t<F>, NameResolver>>>
+    template <typename F,
+              typename = std::enable_if_t<!std::is_same_v<std::decay_t<F>, NameResolver>>>
     NameResolver(F& f)  // NOLINT(google-explicit-constructor): used like a function parameter
         : object_(static_cast<void*>(&f)), call_([](void* o, std::string_view name, double& v) {
               return (*static_cast<F*>(o))(name, v);
@@ -23,7 +24,7 @@ public:
         return call_ != nullptr && call_(object_, name, value);
     }
 
-private:
+  private:
     void* object_ = nullptr;
     bool (*call_)(void*, std::string_view, double&) = nullptr;
 };

@@ -22,9 +22,9 @@ std::filesystem::path FindFileIgnoringCase(const std::filesystem::path& path) {
     if (path.empty() || std::filesystem::is_regular_file(path, ec)) return path;
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
     const std::string wanted = path.filename().string();
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (SameIgnoringCase(it->path().filename().string(), wanted) &&
-            it->is_regular_file(ec)) {
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (SameIgnoringCase(it->path().filename().string(), wanted) && it->is_regular_file(ec)) {
             return path.has_parent_path() ? it->path() : it->path().filename();
         }
     }

@@ -11,6 +11,7 @@
 #include "drawing/geometry.h"
 #include "drawing/route_path.h"
 #include "translate/line_fields.h"
+#include "translate/text_codec.h"
 #include "translate/value_text.h"
 
 namespace retracer {
@@ -21,18 +22,6 @@ constexpr int kOutlineColour = 1;
 // The comparison words of conditions: joiners 0 and 1, operators 2 to 7.
 constexpr std::array<std::string_view, 8> kCompareWords = {
     " & ", " | ", "<", "<=", ">", ">=", "=", "<>"};
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    return text;
-}
-
-std::string Upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
 
 // Label field words that name a worklist column.
 struct ColumnWord {
@@ -416,9 +405,9 @@ void GenesisEvTranslator::LabelBlock(Block& block) {
             depthUsed = true;
         }
         if (columns < 4) {
-            std::string key(Trim(w));
+            std::string key(TrimSpaces(w));
             std::replace(key.begin(), key.end(), ',', ' ');
-            key = Upper(key);
+            key = UpperAscii(key);
             for (const ColumnWord& c : kColumnWords) {
                 if (c.word == key) {
                     field.columns[static_cast<std::size_t>(++columns)] = std::string(c.column);
@@ -426,7 +415,7 @@ void GenesisEvTranslator::LabelBlock(Block& block) {
                 }
             }
         }
-        const std::string u = Upper(w.substr(0, w.find(' ')));
+        const std::string u = UpperAscii(w.substr(0, w.find(' ')));
         if (!u.empty() && u.front() == 'H') {
             field.height = static_cast<float>(NumericValue(std::string_view(u).substr(1)));
         } else if (!u.empty() && u.front() == 'W') {
@@ -439,7 +428,7 @@ void GenesisEvTranslator::LabelBlock(Block& block) {
         field.caption = RemoveTilde(std::string_view(comment_).substr(bang + 1));
         if (field.caption.empty()) field.caption = "-";
     }
-    std::string trimmed(Trim(tag));
+    std::string trimmed(TrimSpaces(tag));
     std::replace(trimmed.begin(), trimmed.end(), ' ', '_');
     field.tagText = std::move(trimmed);
 }

@@ -254,10 +254,10 @@ void GenesisEvTranslator::ArcByCentreOffsets(Block& block) {
     ReadBlockParams(false);
     const BlockParams& p = params_;
     const TranslationState& state = ctx_.state;
-    const double i = !p.cxGiven    ? (p.x - state.curX) / 2.0
+    const double i = !p.cxGiven     ? (p.x - state.curX) / 2.0
                      : p.cxAbsolute ? p.centreX
                                     : p.given.centreX;
-    const double j = !p.cyGiven    ? (p.y - state.curY) / 2.0
+    const double j = !p.cyGiven     ? (p.y - state.curY) / 2.0
                      : p.cyAbsolute ? p.centreY
                                     : p.given.centreY;
     const double cx = p.cxAbsolute ? i : state.curX + i;
@@ -319,8 +319,8 @@ void GenesisEvTranslator::ArcToAngle(Block& block) {
         cy = p.centreY;
         radius = std::hypot(state.curX - cx, state.curY - cy);
     } else {
-        radius = std::hypot(static_cast<double>(p.given.centreX),
-                            static_cast<double>(p.given.centreY));
+        radius =
+            std::hypot(static_cast<double>(p.given.centreX), static_cast<double>(p.given.centreY));
         cx = state.curX + static_cast<double>(p.given.centreX);
         cy = state.curY + static_cast<double>(p.given.centreY);
     }

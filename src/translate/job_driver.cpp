@@ -41,7 +41,7 @@ int CallDepth(const JobState& job, int call) {
 
 // The scanner's events for one job: every line goes to the translator of the dialect.
 class JobScan : public ScanHandler {
-public:
+  public:
     using LineTranslator = std::function<void(FieldSplitter&, std::string_view, int)>;
 
     JobScan(const TranslationContext& context, LineTranslator translate)
@@ -86,15 +86,14 @@ public:
 
     void ScanEnd(LineScanner&) override { EndRoutePath(context_.Routes(nullptr)); }
 
-private:
+  private:
     const TranslationContext& context_;
     LineTranslator translate_;
     std::string file_;
     ControlPanelLists* panel_ = nullptr;
 };
 
-void ApplyRecognition(Session& session, const std::filesystem::path& program,
-                      Recognition& found) {
+void ApplyRecognition(Session& session, const std::filesystem::path& program, Recognition& found) {
     ControlPanelLists& panel = session.panel;
     panel.Labels().SetDimensions(found.labDim);
     panel.Labels().SetComment(found.labCmt);
@@ -123,8 +122,8 @@ bool ChkPFile(Session& session, const JobState& job, const std::filesystem::path
     const std::filesystem::path program = FindFileIgnoringCase(given);
     session.recognizedProgram.clear();
     session.recognizedText.reset();
-    Recognition found = RecognizeProgram(program, session.settings.allVariables, job.dimsFromJob,
-                                         session.header);
+    Recognition found =
+        RecognizeProgram(program, session.settings.allVariables, job.dimsFromJob, session.header);
     if (found.fileMissing) {
         if (!given.empty()) {
             const bool goOn = session.prompt.AskYesNo(
@@ -187,8 +186,8 @@ JobOutcome TranslateJobDrawing(Session& session, JobState& job, int jobNumber,
     job.labelFields.clear();
     job.unitDivisor = 1.0;
     TranslationState state;
-    const TranslationContext context{state,          job,          session.header, session.settings.options,
-                                     session.tools, session.roots, writer};
+    const TranslationContext context{
+        state, job, session.header, session.settings.options, session.tools, session.roots, writer};
 
     JobScan::LineTranslator translate;
     std::unique_ptr<GenesisEvTranslator> genesisEv;
@@ -233,13 +232,12 @@ JobOutcome TranslateJobDrawing(Session& session, JobState& job, int jobNumber,
         ++job.currentCall;
         const SubprogramCall& call = job.calls[static_cast<std::size_t>(job.currentCall - 1)];
         const std::filesystem::path name = PathFromText(call.fileName);
-        current = subFolder.size() > 2 ? PathFromText(subFolder) / name
-                                       : mainFolder / "SUB" / name;
+        current = subFolder.size() > 2 ? PathFromText(subFolder) / name : mainFolder / "SUB" / name;
         current = FindFileIgnoringCase(current);
         if (CallDepth(job, job.currentCall) > kMaxSubprogramDepth) {
             // A subprogram calling itself: this call and everything below it is left out.
-            cut = PathText(current) + ": nested more than " +
-                  std::to_string(kMaxSubprogramDepth) + " levels deep";
+            cut = PathText(current) + ": nested more than " + std::to_string(kMaxSubprogramDepth) +
+                  " levels deep";
             current.clear();
             continue;
         }
@@ -270,10 +268,10 @@ JobOutcome TranslateJobDrawing(Session& session, JobState& job, int jobNumber,
                             PromptIcon::kWarning);
     }
     if (!cut.empty()) {
-        session.prompt.Show("Subprogram Error",
-                            "Subprogram calls cut off, the drawing holds what was read before:\r" +
-                                cut,
-                            PromptIcon::kWarning);
+        session.prompt.Show(
+            "Subprogram Error",
+            "Subprogram calls cut off, the drawing holds what was read before:\r" + cut,
+            PromptIcon::kWarning);
     }
     return outcome;
 }

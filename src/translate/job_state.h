@@ -31,7 +31,7 @@ struct JobState {
     int hbdCounter = 0;
 
     // Reset per job, set by the translators.
-    double unitDivisor = 1.0;  // 25.4 for inch programs
+    double unitDivisor = 1.0;           // 25.4 for inch programs
     std::vector<SubprogramCall> calls;  // calls[k - 1] is call number k
     int currentCall = 0;                // 0 = the main program
     std::vector<LabelField> labelFields;

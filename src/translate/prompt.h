@@ -12,7 +12,7 @@ enum class PromptIcon { kInformation, kWarning, kQuestion };
 // shows message boxes, the command-line tool writes to stderr and answers with the default, and
 // tests script the answers.
 class Prompt {
-public:
+  public:
     virtual ~Prompt() = default;
     virtual void Show(std::string_view title, std::string_view text, PromptIcon icon) = 0;
     // Returns the user's answer; `safeAnswer` is the one that loses nothing, taken by callers
@@ -22,7 +22,7 @@ public:
 
 // Records every message and answers questions from a script (then with the safe answer).
 class RecordingPrompt : public Prompt {
-public:
+  public:
     struct Message {
         std::string title;
         std::string text;
@@ -42,7 +42,7 @@ public:
     std::vector<Message> messages;
     std::vector<bool> answers;
 
-private:
+  private:
     std::size_t nextAnswer_ = 0;
 };
 

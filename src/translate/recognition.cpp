@@ -18,14 +18,6 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-std::string ToUpperAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    }
-    return out;
-}
-
 // Drops the last `count` characters (not bytes) of a UTF-8 text.
 void DropLastCharacters(std::string& text, int count) {
     for (int i = 0; i < count && !text.empty(); ++i) {
@@ -175,7 +167,7 @@ Recognition RecognizeProgramText(std::string_view text, int allVariables, bool d
             head += "\r\n";
         }
         head = std::string(FirstCharacters(head, kHeadCharacters));
-        if (ToUpperAscii(head).find("::SIDE=") != std::string::npos) {
+        if (UpperAscii(head).find("::SIDE=") != std::string::npos) {
             header.dialect = Dialect::kGenesisEv;
             header.metricUnits = head.find("::UNm") != std::string::npos;
         }
@@ -187,8 +179,8 @@ Recognition RecognizeProgramText(std::string_view text, int allVariables, bool d
     header.unitsText = header.metricUnits ? "Metric  " : "Inch    ";
 
     if (header.dialect == Dialect::kGenesis) {
-        ReadGenesisHeader(firstLine, lines.size() > 1 ? lines[1] : std::string_view(),
-                          dimsFromJob, header, result);
+        ReadGenesisHeader(firstLine, lines.size() > 1 ? lines[1] : std::string_view(), dimsFromJob,
+                          header, result);
     } else {
         ReadGenesisEvHeader(head, allVariables, dimsFromJob, header, result);
     }
@@ -203,8 +195,8 @@ Recognition RecognizeProgramText(std::string_view text, int allVariables, bool d
     return result;
 }
 
-Recognition RecognizeProgram(const std::filesystem::path& path, int allVariables,
-                             bool dimsFromJob, ProgramHeader& header) {
+Recognition RecognizeProgram(const std::filesystem::path& path, int allVariables, bool dimsFromJob,
+                             ProgramHeader& header) {
     std::string text;
     std::error_code ec;
     if (path.empty() || !std::filesystem::is_regular_file(path, ec) ||

@@ -29,8 +29,8 @@ struct Recognition {
 // counts as marked when `allVariables` is 1, else only lines carrying "|w|"). The file is
 // decoded (UTF-16, UTF-8 or Windows-1252) and its line ends normalised first, so a program
 // saved with CR LF, LF or CR gives the same result.
-Recognition RecognizeProgram(const std::filesystem::path& path, int allVariables,
-                             bool dimsFromJob, ProgramHeader& header);
+Recognition RecognizeProgram(const std::filesystem::path& path, int allVariables, bool dimsFromJob,
+                             ProgramHeader& header);
 
 // The same on program text already in memory.
 Recognition RecognizeProgramText(std::string_view text, int allVariables, bool dimsFromJob,

@@ -242,13 +242,28 @@ bool ReadTextFile(const std::filesystem::path& path, std::string& utf8, std::str
     return true;
 }
 
+std::string UpperAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return out;
+}
+
+std::string_view TrimSpaces(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 LineCursor::LineCursor(std::string_view text)
     : text_(text), nextLf_(Find('\n')), nextCr_(Find('\r')) {}
 
 std::size_t LineCursor::Find(char c) const {
     const void* found = std::memchr(text_.data() + pos_, c, text_.size() - pos_);
-    return found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - text_.data())
-                            : text_.size();
+    return found != nullptr
+               ? static_cast<std::size_t>(static_cast<const char*>(found) - text_.data())
+               : text_.size();
 }
 
 bool LineCursor::Next(std::string_view& line) {

@@ -61,6 +61,12 @@ class LineCursor {
     std::size_t nextCr_ = 0;
 };
 
+// The text with a…z made A…Z and every other byte left as it is, whatever the user's locale.
+std::string UpperAscii(std::string_view text);
+
+// The text without the spaces at either end (tabs and other blanks are kept).
+std::string_view TrimSpaces(std::string_view text);
+
 // Calls `visit(std::string_view line)` for every line of `text`, as LineCursor splits them.
 template <typename Visit>
 void ForEachLine(std::string_view text, Visit&& visit) {

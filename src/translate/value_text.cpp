@@ -10,16 +10,20 @@
 namespace retracer {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Whole numbers below 2^53 need no rounding: their digits are exact.
 bool IsSmallWholeNumber(double value) {
     return std::fabs(value) < 9007199254740992.0 && value == std::trunc(value);
 }
 
-constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7, 1e8,
+constexpr double kPowersOfTen[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7, 1e8,
                                    1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16};
-bool IsSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+bool IsSkipped(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
 
 // Collects the characters of the leading number (blanks dropped) into `out` as text from_chars
 // understands; returns the index just past the last character used.
@@ -174,8 +178,7 @@ FixedDigits RoundToFixed(double value, int decimals) {
         FixedDigits out;
         out.negative = std::signbit(value) && value != 0;
         char buf[24];
-        auto r = std::to_chars(buf, buf + sizeof buf,
-                               static_cast<std::uint64_t>(std::fabs(value)));
+        auto r = std::to_chars(buf, buf + sizeof buf, static_cast<std::uint64_t>(std::fabs(value)));
         out.digits.assign(buf, r.ptr);
         out.digits.append(static_cast<std::size_t>(decimals), '0');
         return out;
@@ -208,7 +211,8 @@ FixedDigits RoundToFixed(double value, int decimals) {
             if (i == 0) digits.insert(digits.begin(), '1');
         }
     }
-    while (digits.size() < static_cast<std::size_t>(decimals) + 1) digits.insert(digits.begin(), '0');
+    while (digits.size() < static_cast<std::size_t>(decimals) + 1)
+        digits.insert(digits.begin(), '0');
     out.digits = std::move(digits);
     if (out.digits.find_first_not_of('0') == std::string::npos) out.negative = false;
     return out;
@@ -323,8 +327,12 @@ bool IsPlainNumber(std::string_view text, double* value) {
     return true;
 }
 
-std::string GeneralText(double value) { return GeneralTextWith(value, 15); }
-std::string GeneralText(float value) { return GeneralTextWith(static_cast<double>(value), 7); }
+std::string GeneralText(double value) {
+    return GeneralTextWith(value, 15);
+}
+std::string GeneralText(float value) {
+    return GeneralTextWith(static_cast<double>(value), 7);
+}
 
 std::string StandardText(double value) {
     std::string text = GeneralText(value);
@@ -354,10 +362,12 @@ std::string FormatPattern(double value, std::string_view pattern) {
     }
 
     FixedDigits fixed = RoundToFixed(value, maxDec);
-    std::string intDigits = fixed.digits.substr(0, fixed.digits.size() - static_cast<std::size_t>(maxDec));
+    std::string intDigits =
+        fixed.digits.substr(0, fixed.digits.size() - static_cast<std::size_t>(maxDec));
     std::string decDigits = fixed.digits.substr(intDigits.size());
     intDigits.erase(0, std::min(intDigits.find_first_not_of('0'), intDigits.size()));
-    while (intDigits.size() < static_cast<std::size_t>(minInt)) intDigits.insert(intDigits.begin(), '0');
+    while (intDigits.size() < static_cast<std::size_t>(minInt))
+        intDigits.insert(intDigits.begin(), '0');
     while (decDigits.size() > static_cast<std::size_t>(minDec) && decDigits.back() == '0') {
         decDigits.pop_back();
     }

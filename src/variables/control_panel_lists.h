@@ -38,7 +38,7 @@ class TextList {
 
   private:
     std::shared_ptr<const std::string> text_;  // the lines, each followed by "\n"
-    std::vector<std::size_t> starts_;  // where each line begins in text_
+    std::vector<std::size_t> starts_;          // where each line begins in text_
     ChangeNotifier changes_;
 };
 

@@ -13,7 +13,9 @@ namespace {
 // R variables defined through each other ("R1=R2+1", "R2=R1") must not recurse without end.
 constexpr int kMaxRDepth = 16;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -91,7 +93,8 @@ double Evaluate(std::string_view text, const EvalContext& context, int depth) {
         return true;
     };
     const ExpressionResult result = EvaluateExpression(prepared, NameResolver(resolve));
-    if (result.faults.Any() && context.faults != nullptr) context.faults->Record(text, result.faults);
+    if (result.faults.Any() && context.faults != nullptr)
+        context.faults->Record(text, result.faults);
     return RoundTo8Decimals(result.value);
 }
 

@@ -7,6 +7,7 @@
 #include "translate/field_splitter.h"
 #include "translate/job_driver.h"
 #include "translate/session.h"
+#include "translate/text_codec.h"
 #include "translate/translation_state.h"
 #include "translate/value_text.h"
 #include "variables/control_panel_lists.h"

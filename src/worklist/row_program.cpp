@@ -1,15 +1,10 @@
 #include "worklist/row_program.h"
 
 #include "translate/file_lookup.h"
+#include "translate/text_codec.h"
 #include "worklist/worklist.h"
 
 namespace retracer {
-
-std::string_view TrimSpaces(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 std::filesystem::path ProgramPathOfRow(const Worklist& worklist, int row,
                                        const std::filesystem::path& baseFolder) {

@@ -15,7 +15,4 @@ class Worklist;
 std::filesystem::path ProgramPathOfRow(const Worklist& worklist, int row,
                                        const std::filesystem::path& baseFolder);
 
-// Text without leading and trailing spaces (the worklist's idea of "trimmed").
-std::string_view TrimSpaces(std::string_view text);
-
 }  // namespace retracer

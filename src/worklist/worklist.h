@@ -92,8 +92,8 @@ class Worklist {
 
   private:
     TextGrid grid_;
-    std::array<double, kColumnCount> columnWidths_ = {5,  5,  14, 10, 10, 10, 24, 12,
-                                                      8,  8,  6,  24, 24, 24, 14};
+    std::array<double, kColumnCount> columnWidths_ = {5, 5, 14, 10, 10, 10, 24, 12,
+                                                      8, 8, 6,  24, 24, 24, 14};
 };
 
 }  // namespace retracer

@@ -17,6 +17,7 @@
 #include "translate/file_lookup.h"
 #include "translate/job_driver.h"
 #include "translate/session.h"
+#include "translate/text_codec.h"
 #include "translate/value_text.h"
 #include "variables/job_variables.h"
 #include "worklist/row_program.h"
@@ -33,18 +34,11 @@ std::string PathText(const fs::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-std::string Upper(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return out;
-}
-
 // The output name a row asks for, as it will be written: trimmed, a trailing ".DXF" (any case)
 // removed.
 std::string OverrideName(const Worklist& worklist, int row) {
     std::string name(TrimSpaces(worklist.GetCell(row, WorklistColumn::kOutputFilename)));
-    if (name.size() >= 4 && Upper(std::string_view(name).substr(name.size() - 4)) == ".DXF") {
+    if (name.size() >= 4 && UpperAscii(std::string_view(name).substr(name.size() - 4)) == ".DXF") {
         name.erase(name.size() - 4);
     }
     return name;
@@ -56,7 +50,7 @@ std::string DerivedKey(const Worklist& worklist, int row) {
     const std::string file(TrimSpaces(worklist.GetCell(row, WorklistColumn::kFilename)));
     if (file.empty()) return {};
     std::string name = PathText(PathFromText(file).filename());
-    return Upper(name.substr(0, name.find('.')));
+    return UpperAscii(name.substr(0, name.find('.')));
 }
 
 // Quantities are whole numbers: 0.4 passes the "more than nothing" test but makes nothing.
@@ -149,7 +143,7 @@ std::vector<RowPlan> PlanRows(const Session& session, const std::vector<bool>& n
         plan.missing = !fs::is_regular_file(plan.program, ec);
         plan.jobNumber = numbered[index] ? -r : r;
         plan.overrideName = overrides[index];
-        plan.outputKey = Upper(plan.overrideName);
+        plan.outputKey = UpperAscii(plan.overrideName);
         if (plan.outputKey.empty()) {
             plan.outputKey = keys[index];
             if (numbered[index]) plan.outputKey += "." + FormatPattern(r, "0000");
@@ -496,7 +490,7 @@ RunReport RunWorklist(Session& session, RunState& state, const RunOptions& optio
     std::map<std::string, int> asked;
     for (std::size_t r = 1; r < rows; ++r) {
         if (overrides[r].empty()) continue;
-        const auto [it, fresh] = asked.emplace(Upper(overrides[r]), static_cast<int>(r));
+        const auto [it, fresh] = asked.emplace(UpperAscii(overrides[r]), static_cast<int>(r));
         if (!fresh) {
             report.duplicateNames = true;
             ShowDuplicate(session.prompt, it->second, static_cast<int>(r));

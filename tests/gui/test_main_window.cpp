@@ -6,7 +6,7 @@
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void showsItsCaptionAndWorkspace() {
         retracer::app::MainWindow window;
         window.show();
