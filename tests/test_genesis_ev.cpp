@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "genesis_ev_test_support.h"
+#include "translator_job.h"
 
 namespace retracer {
 namespace {

@@ -8,56 +8,21 @@
 #include <variant>
 #include <vector>
 
-#include "translate/genesis_iso.h"
-#include "translate/line_scanner.h"
 #include "translate/text_codec.h"
 #include "translate/value_text.h"
+#include "translator_job.h"
 
 namespace retracer {
 namespace {
 
-// A Genesis job in memory: program text goes through the line scanner into the translator.
-class IsoJob : public ScanHandler {
+// A Genesis job in memory that also keeps each line as the translator prepared it.
+class IsoJob : public testing_ev::TranslatorJob<GenesisIsoTranslator> {
   public:
     IsoJob() {
-        std::string err;
-        writer.OpenDrawing(err, std::filesystem::temp_directory_path() / "retracer-iso-test.dxf");
-        writer.StartDrawing(err);
+        radii = false;
+        translator = std::make_unique<GenesisIsoTranslator>(Context());
     }
-    void Run(std::string_view program) {
-        state.condStack.fill(true);
-        LineScanner scanner;
-        scanner.ScanText(program, *this);
-    }
-    void LineRead(LineScanner& s) override {
-        translator.TranslateLine(s.Current(), "TEST.CNC", s.LineNumber());
-        prepared.push_back(translator.PreparedLine());
-    }
-    void ScanEnd(LineScanner&) override { EndRoutePath(Context().Routes(nullptr)); }
-    TranslationContext Context() {
-        return TranslationContext{state, job, header, options, tools, roots, writer};
-    }
-    const std::vector<Entity>& Entities() const { return writer.Content().entities; }
-
-    // "layer: shape; ..." with circles "(x,y)", lines "x1,y1>x2,y2", polylines "x,y/bulge ...";
-    // the outline only when asked.
-    std::string Drawn(bool withOutline = false) const {
-        auto n = [](double v) { return FormatPattern(v, "###0.####"); };
-        std::string out;
-        for (const Entity& e : Entities()) {
-            if (!withOutline && e.layer.rfind("BORDER", 0) == 0) continue;
-            out += (out.empty() ? "" : "; ") + e.layer + ": ";
-            if (const auto* c = std::get_if<CircleEntity>(&e.geometry))
-                out += "(" + n(c->centre.x) + "," + n(c->centre.y) + ")";
-            else if (const auto* l = std::get_if<LineEntity>(&e.geometry))
-                out += n(l->start.x) + "," + n(l->start.y) + ">" + n(l->end.x) + "," + n(l->end.y);
-            else if (const auto* p = std::get_if<PolylineEntity>(&e.geometry))
-                for (std::size_t i = 0; i < p->vertices.size(); ++i)
-                    out += (i ? " " : "") + n(p->vertices[i].x) + "," + n(p->vertices[i].y) + "/" +
-                           n(p->vertices[i].bulge);
-        }
-        return out;
-    }
+    void Run(std::string_view program) { TranslatorJob::Run(program, "TEST.CNC"); }
     bool AllFinite() const {
         for (const Entity& e : Entities()) {
             if (const auto* p = std::get_if<PolylineEntity>(&e.geometry)) {
@@ -70,15 +35,10 @@ class IsoJob : public ScanHandler {
         return true;
     }
 
-    TranslationState state;
-    JobState job;
-    ProgramHeader header;
-    TranslationOptions options;
-    ToolTable tools;
-    LayerRoots roots;
-    DrawingWriter writer;
-    GenesisIsoTranslator translator{Context()};
     std::vector<std::string> prepared;
+
+  protected:
+    void AfterLine() override { prepared.push_back(translator->PreparedLine()); }
 };
 
 // A part 600 × 400 × 18 with plain (unmirrored) position and centre mappings, so that the

@@ -8,8 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "settings/app_folder.h"
-#include "settings/user_store.h"
+#include "cli/command_session.h"
 #include "translate/file_lookup.h"
 #include "translate/session.h"
 #include "worklist/worklist_files.h"
@@ -60,31 +59,13 @@ nlohmann::json Summary(const RunReport& report) {
 
 }  // namespace
 
-int RunBatch(const BatchOptions& options, const char* argv0, Prompt& prompt,
-             SettingOverride applySetting) {
-    AppPaths paths = ResolveAppPaths(
-        options.appFolder.empty() ? ExecutableFolder(argv0) : fs::path(options.appFolder),
-        options.appFolder.empty() ? std::getenv("RETRACER_HOME") : nullptr);
-    CreateScratchFolders(paths);
-
-    std::unique_ptr<UserSettingsStore> store;
-    const fs::path userRoot = FileUserSettingsStore::DefaultRoot();
-    if (userRoot.empty()) {
-        store = std::make_unique<MemoryUserSettingsStore>();
-    } else {
-        store = std::make_unique<FileUserSettingsStore>(userRoot);
+int RunBatch(const BatchOptions& options, const char* argv0, Prompt& prompt) {
+    CommandSession command;
+    if (!OpenCommandSession({options.appFolder, options.dest, options.overrides}, argv0, prompt,
+                            command)) {
+        return 2;
     }
-    Session session(paths, prompt, *store);
-    session.LoadSettings();
-    for (const std::string& o : options.overrides) {
-        if (!applySetting(o, session.settings)) {
-            std::cerr << "retracer-cli: unknown setting in '" << o << "'\n";
-            return 2;
-        }
-    }
-    session.destFolder =
-        PathFromText(options.dest.empty() ? session.settings.destDir : options.dest);
-    if (session.destFolder.empty()) session.destFolder = fs::current_path();
+    Session& session = *command.session;
     std::error_code ec;
     // Batch.lst is read by another program, from another working folder.
     session.destFolder = fs::absolute(session.destFolder, ec);

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "settings/options.h"
 #include "translate/prompt.h"
 
 namespace retracer::cli {
@@ -18,13 +17,9 @@ struct BatchOptions {
     bool verbose = false;
 };
 
-// Applies one --set Key=Value; false for an unknown key.
-using SettingOverride = bool (*)(const std::string& assignment, Settings& settings);
-
 // `retracer-cli batch`: the worklist run of the Process button. Prints every drawing written;
 // 0 when every job's drawing was written, 1 when a row was skipped, stopped or not written (or
 // the worklist could not be read), 2 for a bad setting.
-int RunBatch(const BatchOptions& options, const char* argv0, Prompt& prompt,
-             SettingOverride applySetting);
+int RunBatch(const BatchOptions& options, const char* argv0, Prompt& prompt);
 
 }  // namespace retracer::cli

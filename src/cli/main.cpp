@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/batch_command.h"
+#include "cli/command_session.h"
 #include "settings/app_folder.h"
 #include "settings/ini_file.h"
 #include "settings/options.h"
@@ -124,42 +125,6 @@ class StderrPrompt : public retracer::Prompt {
     }
 };
 
-// "Key=Value" for one key of the settings' Config section, for this run only.
-bool ApplySettingOverride(const std::string& assignment, retracer::Settings& settings) {
-    const std::size_t eq = assignment.find('=');
-    if (eq == std::string::npos) return false;
-    const std::string key = assignment.substr(0, eq);
-    const std::string value = assignment.substr(eq + 1);
-    auto same = [&key](std::string_view name) {
-        return key.size() == name.size() &&
-               std::equal(key.begin(), key.end(), name.begin(), [](char a, char b) {
-                   return std::tolower(static_cast<unsigned char>(a)) ==
-                          std::tolower(static_cast<unsigned char>(b));
-               });
-    };
-    for (const retracer::OptionKey& option : retracer::kOptionKeys) {
-        if (same(option.key)) {
-            settings.options.*option.field = retracer::NumericValue(value) == 1;
-            return true;
-        }
-    }
-    if (same("SourceDir")) {
-        settings.sourceDir = value;
-    } else if (same("DestDir")) {
-        settings.destDir = value;
-    } else if (same("SubPath")) {
-        settings.subprogramFolder = value;
-        if (value.empty() || (value.back() != '/' && value.back() != '\\')) {
-            settings.subprogramFolder += std::filesystem::path::preferred_separator;
-        }
-    } else if (same("AllVariables")) {
-        settings.allVariables = static_cast<std::int16_t>(retracer::NumericValue(value));
-    } else {
-        return false;
-    }
-    return true;
-}
-
 struct TranslateOptions {
     std::vector<std::string> programs;
     std::string appFolder;
@@ -183,31 +148,13 @@ const char* DialectName(retracer::Dialect dialect) {
 }
 
 int RunTranslate(const TranslateOptions& opts, const char* argv0) {
-    retracer::AppPaths paths =
-        retracer::ResolveAppPaths(opts.appFolder.empty() ? retracer::ExecutableFolder(argv0)
-                                                         : std::filesystem::path(opts.appFolder),
-                                  opts.appFolder.empty() ? std::getenv("RETRACER_HOME") : nullptr);
-    retracer::CreateScratchFolders(paths);
-
     StderrPrompt prompt;
-    std::unique_ptr<retracer::UserSettingsStore> store;
-    const std::filesystem::path userRoot = retracer::FileUserSettingsStore::DefaultRoot();
-    if (userRoot.empty()) {
-        store = std::make_unique<retracer::MemoryUserSettingsStore>();
-    } else {
-        store = std::make_unique<retracer::FileUserSettingsStore>(userRoot);
+    retracer::cli::CommandSession command;
+    if (!retracer::cli::OpenCommandSession({opts.appFolder, opts.dest, opts.overrides}, argv0,
+                                           prompt, command)) {
+        return 2;
     }
-    retracer::Session session(paths, prompt, *store);
-    session.LoadSettings();
-    for (const std::string& o : opts.overrides) {
-        if (!ApplySettingOverride(o, session.settings)) {
-            std::cerr << "retracer-cli: unknown setting in '" << o << "'\n";
-            return 2;
-        }
-    }
-    session.destFolder =
-        retracer::PathFromText(opts.dest.empty() ? session.settings.destDir : opts.dest);
-    if (session.destFolder.empty()) session.destFolder = std::filesystem::current_path();
+    retracer::Session& session = *command.session;
 
     int status = 0;
     nlohmann::json summary = nlohmann::json::array();
@@ -313,7 +260,7 @@ int main(int argc, char** argv) {
     if (*translate) return RunTranslate(translateOptions, argv[0]);
     if (*batch) {
         StderrPrompt prompt;
-        return retracer::cli::RunBatch(batchOptions, argv[0], prompt, ApplySettingOverride);
+        return retracer::cli::RunBatch(batchOptions, argv[0], prompt);
     }
 
     const retracer::AppPaths paths = retracer::ResolveAppPaths(retracer::ExecutableFolder(argv[0]),

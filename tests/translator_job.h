@@ -1,5 +1,4 @@
-// A Genesis Ev job in memory for the translator's tests: program text goes through the line
-// scanner into the translator, and the drawing is read back from the writer.
+// Translators' tests: a job in memory, and the usual head of a Genesis Ev test program.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,23 +10,28 @@
 #include <vector>
 
 #include "translate/genesis_ev.h"
+#include "translate/genesis_iso.h"
 #include "translate/line_scanner.h"
 #include "translate/value_text.h"
 
 namespace retracer::testing_ev {
 
-class EvJob : public ScanHandler {
+// A job in memory for a translator's tests: program text goes through the line scanner into the
+// translator (built on the first run, so a test may set the state first), and the drawing is
+// read back from the writer.
+template <typename Translator>
+class TranslatorJob : public ScanHandler {
   public:
-    EvJob() {
+    TranslatorJob() {
         std::string err;
-        writer.OpenDrawing(err, std::filesystem::temp_directory_path() / "retracer-ev-test.dxf");
+        writer.OpenDrawing(err, std::filesystem::temp_directory_path() / "retracer-job-test.dxf");
         writer.StartDrawing(err);
         EXPECT_EQ(err, "");
     }
 
     // Scans as the job driver does: all conditions true at the start, the route path ended.
     void Run(std::string_view program, std::string file = "TEST.PGM") {
-        if (!translator) translator = std::make_unique<GenesisEvTranslator>(Context());
+        if (!translator) translator = std::make_unique<Translator>(Context());
         file_ = std::move(file);
         state.condStack.fill(true);
         LineScanner scanner;
@@ -35,6 +39,7 @@ class EvJob : public ScanHandler {
     }
     void LineRead(LineScanner& s) override {
         translator->TranslateLine(s.Current(), file_, s.LineNumber());
+        AfterLine();
     }
     void ScanEnd(LineScanner&) override { EndRoutePath(Context().Routes(nullptr)); }
     TranslationContext Context() {
@@ -42,8 +47,8 @@ class EvJob : public ScanHandler {
     }
     const std::vector<Entity>& Entities() const { return writer.Content().entities; }
 
-    // "layer: shape; ..." with circles "(x,y)rR", lines "x1,y1>x2,y2", polylines
-    // "x,y/bulge ..."; the outline's layers only when asked.
+    // "layer: shape; ..." with circles "(x,y)rR" (the radius left out when `radii` is off), lines
+    // "x1,y1>x2,y2", polylines "x,y/bulge ..."; the outline's layers only when asked.
     std::string Drawn(bool withOutline = false) const {
         auto n = [](double v) { return FormatPattern(v, "###0.####"); };
         std::string out;
@@ -51,7 +56,8 @@ class EvJob : public ScanHandler {
             if (!withOutline && e.layer.rfind("BORDER", 0) == 0) continue;
             out += (out.empty() ? "" : "; ") + e.layer + ": ";
             if (const auto* c = std::get_if<CircleEntity>(&e.geometry))
-                out += "(" + n(c->centre.x) + "," + n(c->centre.y) + ")r" + n(c->radius);
+                out += "(" + n(c->centre.x) + "," + n(c->centre.y) + ")" +
+                       (radii ? "r" + n(c->radius) : "");
             else if (const auto* l = std::get_if<LineEntity>(&e.geometry))
                 out += n(l->start.x) + "," + n(l->start.y) + ">" + n(l->end.x) + "," + n(l->end.y);
             else if (const auto* p = std::get_if<PolylineEntity>(&e.geometry))
@@ -75,11 +81,17 @@ class EvJob : public ScanHandler {
     ToolTable tools;
     LayerRoots roots;
     DrawingWriter writer;
-    std::unique_ptr<GenesisEvTranslator> translator;
+    std::unique_ptr<Translator> translator;
+    bool radii = true;
+
+  protected:
+    virtual void AfterLine() {}
 
   private:
     std::string file_;
 };
+
+using EvJob = TranslatorJob<GenesisEvTranslator>;
 
 // The usual head of a test program: a part 800 × 600 × 18, machined on its top face.
 inline std::string Program(std::string_view body) {
