@@ -117,6 +117,8 @@ class GenesisEvTranslator {
     void CircleHoles(Block&);
     void RowAlongX(Block&);
     void RowAlongY(Block&);
+    // Holes every pitch from `from` to `to` (reached within `tolerance`), along X or Y at `at`.
+    void DrillRow(float from, float to, double tolerance, bool alongX, float at);
     void RowAlongLine(Block&);
     void GrooveAlongX(Block&);
     void GrooveAlongY(Block&);

@@ -94,36 +94,29 @@ void GenesisEvTranslator::CircleHoles(Block& block) {
 void GenesisEvTranslator::RowAlongX(Block& block) {
     EndRoutePath(ctx_.Routes(&block.line));
     ReadBlockParams(false);
-    const BlockParams& p = params_;
-    if (!(p.pitch > 0)) return;
-    const std::string tool = std::to_string(p.tool);
-    const bool down = p.ax > p.bx;
-    const double end = down ? p.bx - 0.0001 : p.bx + 0.0001;
-    int holes = 0;
-    for (float x = p.ax; down ? x >= end : x <= end; ++holes) {
-        if (TooManyHoles(holes)) return;
-        Hole(x, p.y2, tool);
-        const float next = down ? x - p.pitch : x + p.pitch;
-        if (Stalled(next, x)) return;
-        x = next;
-    }
+    DrillRow(params_.ax, params_.bx, 0.0001, true, params_.y2);
 }
 
 void GenesisEvTranslator::RowAlongY(Block& block) {
     EndRoutePath(ctx_.Routes(&block.line));
     ReadBlockParams(false);
+    DrillRow(params_.ay, params_.by, 0.1, false, params_.x2);
+}
+
+void GenesisEvTranslator::DrillRow(float from, float to, double tolerance, bool alongX, float at) {
     const BlockParams& p = params_;
     if (!(p.pitch > 0)) return;
     const std::string tool = std::to_string(p.tool);
-    const bool down = p.ay > p.by;
-    const double end = down ? p.by - 0.1 : p.by + 0.1;
+    const bool down = from > to;
+    const double end = down ? to - tolerance : to + tolerance;
     int holes = 0;
-    for (float y = p.ay; down ? y >= end : y <= end; ++holes) {
+    // The position advances by repeated single-precision steps, as the machine's control does.
+    for (float v = from; down ? v >= end : v <= end; ++holes) {
         if (TooManyHoles(holes)) return;
-        Hole(p.x2, y, tool);
-        const float next = down ? y - p.pitch : y + p.pitch;
-        if (Stalled(next, y)) return;
-        y = next;
+        Hole(alongX ? v : at, alongX ? at : v, tool);
+        const float next = down ? v - p.pitch : v + p.pitch;
+        if (Stalled(next, v)) return;
+        v = next;
     }
 }
 

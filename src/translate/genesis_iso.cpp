@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "drawing/layer_names.h"
+#include "translate/line_fields.h"
 #include "translate/value_text.h"
 
 namespace retracer {
@@ -306,20 +307,8 @@ double GenesisIsoTranslator::Word(FieldSplitter&, char letter) {
                     ctx_.state);
 }
 
-// The coordinate readers' plain number after the letter, mapped as they map it. The number ends
-// before the letter's next occurrence in any case, so the rest of the text reads the same as the
-// readers' field.
 float GenesisIsoTranslator::Coordinate(char letter, bool alongLength, int mapping) const {
-    const std::size_t at = text_.find(letter);
-    const double v =
-        at == std::string::npos ? 0.0 : NumericValue(std::string_view(text_).substr(at + 1));
-    // Mappings 2 and 3 measure X-like words from the far end, 0 and 2 Y-like ones from the far
-    // edge.
-    const bool fromFar =
-        alongLength ? (mapping == 2 || mapping == 3) : (mapping == 0 || mapping == 2);
-    if (!fromFar) return static_cast<float>(v);
-    const int slot = alongLength ? ProgramVariables::kLength : ProgramVariables::kWidth;
-    return static_cast<float>(ctx_.state.vars.Letter(slot) - v);
+    return MappedWord(text_, letter, alongLength, mapping, ctx_.state);
 }
 float GenesisIsoTranslator::X() const {
     return Coordinate('X', true, ctx_.state.xyMapping);

@@ -13,24 +13,6 @@ namespace {
 constexpr std::array<bool, 4> kMirrorsAlongLength = {false, false, true, true};
 constexpr std::array<bool, 4> kMirrorsAlongWidth = {true, false, true, false};
 
-enum class Axis { kLength, kWidth };
-
-float ReadMapped(FieldSplitter& line, char letter, Axis axis, int mapping,
-                 const TranslationState& state) {
-    char separator[2] = {letter, '\0'};
-    line.SetSeparators(separator);
-    const double v = NumericValue(line.Field(2));
-    if (mapping < 0 || mapping > 3) return static_cast<float>(v);
-    const auto index = static_cast<std::size_t>(mapping);
-    if (axis == Axis::kLength && kMirrorsAlongLength[index]) {
-        return static_cast<float>(state.vars.Letter(ProgramVariables::kLength) - v);
-    }
-    if (axis == Axis::kWidth && kMirrorsAlongWidth[index]) {
-        return static_cast<float>(state.vars.Letter(ProgramVariables::kWidth) - v);
-    }
-    return static_cast<float>(v);
-}
-
 // The text after the first two characters (not bytes) of field 2 of the line split at "T".
 std::string_view ToolText(FieldSplitter& line) {
     line.SetSeparators("T");
@@ -58,23 +40,40 @@ double WordValue(FieldSplitter& line, char letter, TranslationState& state) {
     return EvalExpression(line.Field(2), state.Eval());
 }
 
+float MappedWord(std::string_view text, char letter, bool alongLength, int mapping,
+                 const TranslationState& state) {
+    // The number ends before the letter's next occurrence in any case: the rest of the text
+    // reads the same as the field up to it.
+    const std::size_t at = text.find(letter);
+    const double v = at == std::string_view::npos ? 0.0 : NumericValue(text.substr(at + 1));
+    if (mapping < 0 || mapping > 3) return static_cast<float>(v);
+    const auto index = static_cast<std::size_t>(mapping);
+    if (alongLength && kMirrorsAlongLength[index]) {
+        return static_cast<float>(state.vars.Letter(ProgramVariables::kLength) - v);
+    }
+    if (!alongLength && kMirrorsAlongWidth[index]) {
+        return static_cast<float>(state.vars.Letter(ProgramVariables::kWidth) - v);
+    }
+    return static_cast<float>(v);
+}
+
 float GetAwkValX(FieldSplitter& line, const TranslationState& state) {
-    return ReadMapped(line, 'X', Axis::kLength, state.xyMapping, state);
+    return MappedWord(line.Text(), 'X', true, state.xyMapping, state);
 }
 float GetAwkValY(FieldSplitter& line, const TranslationState& state) {
-    return ReadMapped(line, 'Y', Axis::kWidth, state.xyMapping, state);
+    return MappedWord(line.Text(), 'Y', false, state.xyMapping, state);
 }
 float GetAwkValI(FieldSplitter& line, const TranslationState& state) {
-    return ReadMapped(line, 'I', Axis::kLength, state.centreMapping, state);
+    return MappedWord(line.Text(), 'I', true, state.centreMapping, state);
 }
 float GetAwkValJ(FieldSplitter& line, const TranslationState& state) {
-    return ReadMapped(line, 'J', Axis::kWidth, state.centreMapping, state);
+    return MappedWord(line.Text(), 'J', false, state.centreMapping, state);
 }
 float GetAwkValQx(FieldSplitter& line, const TranslationState& state) {
-    return ReadMapped(line, 'Q', Axis::kLength, state.centreMapping, state);
+    return MappedWord(line.Text(), 'Q', true, state.centreMapping, state);
 }
 float GetAwkValQy(FieldSplitter& line, const TranslationState& state) {
-    return ReadMapped(line, 'Q', Axis::kWidth, state.centreMapping, state);
+    return MappedWord(line.Text(), 'Q', false, state.centreMapping, state);
 }
 
 std::string GetTool(FieldSplitter& line) {

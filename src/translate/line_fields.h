@@ -20,6 +20,11 @@ double WordValue(FieldSplitter& line, char letter, TranslationState& state);
 // Coordinate words read as plain numbers (no expressions) and mapped by the orientation of the
 // program: X and I by length L, Y and J by width H. X and Y follow the position mapping, I, J
 // and Q the centre mapping.
+// The same for any text: the plain number after the first `letter` (0 when absent), measured
+// from the far end for the mappings that mirror its axis (along the length L when
+// `alongLength`, else along the width H).
+float MappedWord(std::string_view text, char letter, bool alongLength, int mapping,
+                 const TranslationState& state);
 float GetAwkValX(FieldSplitter& line, const TranslationState& state);
 float GetAwkValY(FieldSplitter& line, const TranslationState& state);
 float GetAwkValI(FieldSplitter& line, const TranslationState& state);
