@@ -1,9 +1,10 @@
-// Engraved labels: letter files, advances and scaling, mirrored labels, the finishing of a saved
-// drawing, the generated letter library and a whole job through the command-line entry point.
+// Engraved labels: letter files, advances, scaling, mirroring, finishing a saved drawing, the
+// generated letter library and a whole job through the command-line entry point.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -69,10 +70,9 @@ class EngravingTest : public ::testing::Test {
     }
 
     static std::string Num(double v) {
-        std::string s = std::to_string(std::round(v * 1000) / 1000);
-        s.erase(s.find_last_not_of('0') + 1);
-        if (s.back() == '.') s.pop_back();
-        return s;
+        char text[32];
+        std::snprintf(text, sizeof text, "%.10g", std::round(v * 1000) / 1000);
+        return text;
     }
 
     fs::path root_;
@@ -116,19 +116,7 @@ TEST_F(EngravingTest, ScaleMirrorAndAFreshScratchDrawing) {
 
 TEST(LetterNames, FilesAreNamedByCharacterOrWord) {
     const std::pair<char, const char*> names[] = {
-        {'A', "A"},          {'7', "7"},
-        {',', "Comma"},      {';', "Semicolon"},
-        {'.', "Period"},     {'<', "LessThan"},
-        {'-', "Dash"},       {'>', "GreaterThan"},
-        {'/', "Slash"},      {'?', "QuestionMark"},
-        {'&', "Ampersand"},  {'^', "Carret"},
-        {'=', "Equal"},      {'(', "LeftParen"},
-        {'|', "Bar"},        {')', "RightParen"},
-        {'_', "Underscore"}, {'[', "LeftBrace"},
-        {':', "Colon"},      {']', "RightBrace"},
-        {'*', "Asterisk"},   {'+', "Plus"},
-        {'#', "#"},
-    };
+        {'A', "A"}, {'7', "7"}, {',', "Comma"}, {'^', "Carret"}, {'[', "LeftBrace"}, {'#', "#"}};
     for (const auto& [c, name] : names) EXPECT_EQ(LetterFileName(c), name) << c;
 }
 
@@ -146,8 +134,7 @@ TEST_F(EngravingTest, FinishingEngravesEachPendingLabelOnceOnItsRouteLayer) {
     fields[2].text = "I";
     fields[2].tagText = "Z5";
     const FinishResult first = EngravePendingLabels(file, fields, 1, false, root_ / "Letters");
-    EXPECT_TRUE(first.ok) << first.error;
-    EXPECT_TRUE(first.saved);
+    EXPECT_TRUE(first.ok && first.saved) << first.error;
     EXPECT_EQ(first.addedPerLayer,
               (std::map<std::string, std::size_t>{{"Route_FJ", 2}, {"Route_Z5", 1}}));
     for (const LabelField& f : fields) EXPECT_EQ(f.text, "");
@@ -165,8 +152,7 @@ TEST_F(EngravingTest, FinishingEngravesEachPendingLabelOnceOnItsRouteLayer) {
     std::string before, after;
     ASSERT_TRUE(ReadWholeFile(file, before, nullptr));
     const FinishResult second = EngravePendingLabels(file, fields, 1, false, root_ / "Letters");
-    EXPECT_TRUE(second.ok);
-    EXPECT_FALSE(second.saved);
+    EXPECT_TRUE(second.ok && !second.saved);
     ASSERT_TRUE(ReadWholeFile(file, after, nullptr));
     EXPECT_EQ(before, after);
 
@@ -218,17 +204,12 @@ TEST_F(EngravingTest, EngravingBeforeWritingGivesTheFinishedFile) {
 }
 
 TEST(LetterLibrary, GeneratedLettersFitTheirAdvancesAndCapHeight) {
-    // Strokes of some roman simplex glyphs: A two legs and a bar, O one loop, M four lines.
-    const std::map<char, std::size_t> strokes = {{'A', 3}, {'O', 1}, {'M', 4}, {'1', 1}};
     for (const char c : std::string("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789,;.<->/?&^=(|)_[:]*+")) {
         Drawing letter;
         std::string error;
         const fs::path file = fs::path(RETRACER_APP_DIR) / "Letters" / (LetterFileName(c) + ".DXF");
         ASSERT_TRUE(ReadDxf(file, letter, error)) << c;
         ASSERT_FALSE(letter.entities.empty()) << c;
-        if (strokes.count(c)) {
-            EXPECT_EQ(letter.entities.size(), strokes.at(c)) << c;
-        }
         for (const Entity& e : letter.entities) {
             EXPECT_EQ(e.layer, kLetterLayer) << c;
             EXPECT_TRUE(std::holds_alternative<PolylineEntity>(e.geometry)) << c;

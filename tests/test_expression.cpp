@@ -63,13 +63,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"5+", 5, 1}, Case{"5 *", 5, 1}, Case{"5+)", 5, 1}, Case{"(5+3", 8, 4},
         Case{"(2*(3+1)", 8, 8}, Case{"4)", 4, 1}, Case{"*5", 0, 0}, Case{"()", 0, 0}));
 
-TEST(Expression, NamesReachTheResolverAsWritten) {
+TEST(Expression, NamesReachTheResolverAsWrittenAndPlaceholdersAreNames) {
     TableResolver resolver;
-    std::string text = "Len+r12*x_1+";
-    text += kDPlaceholder;
-    text += "+a";
-    text += kEPlaceholder;
-    text += "b";
+    const std::string text =
+        std::string("Len+r12*x_1+") + kDPlaceholder + "+a" + kEPlaceholder + "b";
     EvaluateExpression(text, NameResolver(resolver));
     ASSERT_EQ(resolver.asked.size(), 5u);
     EXPECT_EQ(resolver.asked[0], "Len");
@@ -77,16 +74,11 @@ TEST(Expression, NamesReachTheResolverAsWritten) {
     EXPECT_EQ(resolver.asked[2], "x_1");
     EXPECT_EQ(static_cast<unsigned char>(resolver.asked[3][0]), 142u);
     EXPECT_EQ(resolver.asked[4], std::string("a") + kEPlaceholder + "b");
-}
 
-TEST(Expression, PlaceholdersAreNotExponentLetters) {
-    TableResolver resolver{{{std::string(1, kDPlaceholder), 5}}, {}};
-    std::string text = "2";
-    text += kDPlaceholder;
-    ExpressionResult r = EvaluateExpression(text, NameResolver(resolver));
-    EXPECT_EQ(r.value, 2);  // "2" then a name: the name is the ignored rest
-    text = std::string(1, kDPlaceholder) + "*2";
-    EXPECT_EQ(EvaluateExpression(text, NameResolver(resolver)).value, 10);
+    // A placeholder is a name, not an exponent letter: "2" then a name is the ignored rest.
+    TableResolver d{{{std::string(1, kDPlaceholder), 5}}, {}};
+    EXPECT_EQ(EvaluateExpression(std::string("2") + kDPlaceholder, NameResolver(d)).value, 2);
+    EXPECT_EQ(EvaluateExpression(std::string(1, kDPlaceholder) + "*2", NameResolver(d)).value, 10);
 }
 
 TEST(Expression, FaultsGiveZeroAndAreReported) {
@@ -112,16 +104,13 @@ TEST(Expression, FaultsGiveZeroAndAreReported) {
 
 TEST(Expression, DeepNestingIsBoundedNotFatal) {
     TableResolver resolver;
-    std::string ok(kMaxExpressionDepth, '(');
-    ok += "7";
-    ok += std::string(kMaxExpressionDepth, ')');
+    const std::string ok =
+        std::string(kMaxExpressionDepth, '(') + "7" + std::string(kMaxExpressionDepth, ')');
     ExpressionResult r = EvaluateExpression(ok, NameResolver(resolver));
     EXPECT_EQ(r.value, 7);
     EXPECT_FALSE(r.faults.tooDeep);
 
-    std::string deep(1'000'000, '(');
-    deep += "7";
-    r = EvaluateExpression(deep, NameResolver(resolver));
+    r = EvaluateExpression(std::string(1'000'000, '(') + "7", NameResolver(resolver));
     EXPECT_EQ(r.value, 0);
     EXPECT_TRUE(r.faults.tooDeep);
     EXPECT_EQ(r.consumed, 0u);
@@ -134,18 +123,15 @@ TEST(Expression, HugeAndHostileInputsFinish) {
     for (int i = 0; i < 250'000; ++i) sum += "+1*1";
     EXPECT_EQ(EvaluateExpression(sum, NameResolver(resolver)).value, 250'001);
     // A million signs cost no stack.
-    std::string signs(1'000'000, '-');
-    signs += "4";
-    EXPECT_EQ(EvaluateExpression(signs, NameResolver(resolver)).value, 4);
+    EXPECT_EQ(EvaluateExpression(std::string(1'000'000, '-') + "4", NameResolver(resolver)).value,
+              4);
     // A megabyte of digits is one (overflowing) number; a megabyte-long name is one name.
     EXPECT_TRUE(
         EvaluateExpression(std::string(1'000'000, '9'), NameResolver(resolver)).faults.overflow);
     EXPECT_EQ(EvaluateExpression(std::string(1'000'000, 'A'), NameResolver(resolver)).value, 0);
     // Bytes that are not text end the expression.
-    std::string binary = "3*2";
-    binary += '\0';
-    binary += "\xff\xfe*9";
-    EXPECT_EQ(EvaluateExpression(binary, NameResolver(resolver)).value, 6);
+    EXPECT_EQ(EvaluateExpression(std::string("3*2\0\xff\xfe*9", 8), NameResolver(resolver)).value,
+              6);
     for (int seed = 0; seed < 2000; ++seed) {
         std::string noise;
         unsigned x = static_cast<unsigned>(seed) * 2654435761u + 1;

@@ -13,29 +13,29 @@ namespace {
 using testing_ev::EvJob;
 using testing_ev::Program;
 
-TEST(GenesisEvTest, HeaderDrawsTheOutlineInItsUnits) {
+TEST(GenesisEvTest, HeaderDrawsTheOutlineInItsUnitsAndOffsGivesTheProgramOffsets) {
     EvJob mm;
-    mm.Run("::UNm DL=800 DH=600 DS=18\n");
+    mm.Run("::UNm DL=800 DH=600 DS=18\nOFFS{\n#0=12.5|x\n#1=-3|y\n#2|2.123456\n}OFFS\n");
     EXPECT_EQ(mm.Drawn(true),
               "BORDER_Z18: 0,0>0,600; BORDER_Z18: 0,600>800,600; BORDER_Z18: 800,600>800,0; "
               "BORDER_Z18: 800,0>0,0");
     EXPECT_EQ(mm.job.unitDivisor, 1.0);
+    EXPECT_EQ(mm.job.programOffsetX, "12.5");
+    EXPECT_EQ(mm.job.programOffsetY, "-3");
+    EXPECT_EQ(mm.job.programOffsetZ, "2.1235");
 
     EvJob inch;
     inch.Run("::UNi DL=31.5 DH=20 DS=0.75\n");
     EXPECT_EQ(inch.Drawn(true).substr(0, 44), "BORDER_Z0P75: 0,0>0,20; BORDER_Z0P75: 0,20>3");
     EXPECT_EQ(inch.job.unitDivisor, 25.4);
-}
 
-TEST(GenesisEvTest, SubprogramHeaderDrawsNoSecondOutline) {
-    EvJob ev;
-    ev.Run("::UNm DL=800 DH=600 DS=18\n");
-    ev.job.calls.push_back(SubprogramCall{});
-    ev.job.currentCall = 1;
-    ev.Run("::UNi DL=100 DH=100 DS=5\n", "SUB.PGM");
-    EXPECT_EQ(ev.Entities().size(), 4u) << "only the main program's outline";
-    EXPECT_EQ(ev.state.vars.Letter(ProgramVariables::kLength), 800);
-    EXPECT_EQ(ev.job.unitDivisor, 25.4);
+    // A subprogram's header draws no second outline and keeps the part's size, but sets units.
+    mm.job.calls.push_back(SubprogramCall{});
+    mm.job.currentCall = 1;
+    mm.Run("::UNi DL=100 DH=100 DS=5\n", "SUB.PGM");
+    EXPECT_EQ(mm.Entities().size(), 4u) << "only the main program's outline";
+    EXPECT_EQ(mm.state.vars.Letter(ProgramVariables::kLength), 800);
+    EXPECT_EQ(mm.job.unitDivisor, 25.4);
 }
 
 TEST(GenesisEvTest, VarSectionDefinesRVariablesUsedInBlocks) {
@@ -71,14 +71,6 @@ TEST(GenesisEvTest, VarvSectionAndSizesUnlessTheJobGivesThem) {
     EXPECT_EQ(fromList.Drawn(true).substr(0, 25), "BORDER_Z19: 0,0>0,300; BO");
 }
 
-TEST(GenesisEvTest, OffsSectionGivesTheProgramOffsets) {
-    EvJob ev;
-    ev.Run("OFFS{\n#0=12.5|x\n#1=-3|y\n#2|2.123456\n}OFFS\n");
-    EXPECT_EQ(ev.job.programOffsetX, "12.5");
-    EXPECT_EQ(ev.job.programOffsetY, "-3");
-    EXPECT_EQ(ev.job.programOffsetZ, "2.1235");
-}
-
 TEST(GenesisEvTest, ConditionsSelectBlocksWithElseAndEnd) {
     struct Case {
         const char* condition;  // parameters of W#2001
@@ -89,8 +81,7 @@ TEST(GenesisEvTest, ConditionsSelectBlocksWithElseAndEnd) {
         {"#8070=L #8060=4 #8073=800", true},
         {"#8070=5 #8060=5 #8073=5", false},
         {"#8070=1 #8060=4 #8073=1 #8065=1 #8071=1 #8061=4 #8074=2", true},
-        {"", false},
-    };
+        {"", false}};
     for (const Case& c : cases) {
         EvJob ev;
         ev.Run(Program(std::string("W#2001{ ") + c.condition +

@@ -1,5 +1,5 @@
-// The label block: which texts go where, on which layer and in which colour, the label fields'
-// texts from the worklist, barcodes and the HBD marker.
+// The label block: texts with their places, layers and colours, label fields from the worklist,
+// barcodes and the HBD marker.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -123,7 +123,6 @@ TEST_F(LabelBlockTest, RelayInstructionsOnlyForOffsetsThatDoNotCancelOut) {
         const char* offset;  // "" = no relay texts
     };
     const Case cases[] = {
-        {"", "", "", ""},
         {"5", "-5", "", ""},
         {"10.", "0", "2.", "Offset 10,0,2"},
         {"", "", "-3.5", "Offset ,,-3.5"},
@@ -196,8 +195,8 @@ TEST_F(LabelBlockTest, HbdMarkerAdvancesAndWrapsTheCounter) {
         int before, after;
         const char* marker;
     };
-    for (const Case& c : {Case{41, 42, "HBD00042"}, Case{99998, 99999, "HBD99999"},
-                          Case{99999, 1, "HBD00001"}, Case{-7, 1, "HBD00001"}}) {
+    for (const Case& c :
+         {Case{41, 42, "HBD00042"}, Case{99999, 1, "HBD00001"}, Case{-7, 1, "HBD00001"}}) {
         input.renameForHbd = true;
         counter = c.before;
         writer = DrawingWriter();

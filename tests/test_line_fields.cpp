@@ -81,17 +81,11 @@ TEST_F(LineFieldsTest, DrillToolLists) {
         const char* line;
         const char* tools;
     };
+    // A range that runs backwards adds nothing.
     const Case cases[] = {
-        {"T000103|07", "010304050607"},
-        {"T0005 X1", "05"},
-        {"T000102", "0102"},
-        {"T0001|04", "01020304"},
-        {"X5", ""},
-        {"T000103|", "0103"},
-        {"T0098|99", "9899"},
-        {"T00;01", ""},
-        {"T000506|03", "050603"},  // a range that runs backwards adds nothing
-    };
+        {"T000103|07", "010304050607"}, {"T0005 X1", "05"}, {"T000102", "0102"},
+        {"T0001|04", "01020304"},       {"X5", ""},         {"T000103|", "0103"},
+        {"T0098|99", "9899"},           {"T00;01", ""},     {"T000506|03", "050603"}};
     for (const Case& c : cases) EXPECT_EQ(GetDrTool(Line(c.line)), c.tools) << c.line;
 }
 

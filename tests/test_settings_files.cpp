@@ -19,10 +19,7 @@
 #endif
 
 namespace fs = std::filesystem;
-using retracer::IniFile;
-using retracer::IniOptions;
-using retracer::ReadWholeFile;
-using retracer::WriteFileAtomically;
+using namespace retracer;
 
 namespace {
 
@@ -87,7 +84,7 @@ TEST_F(AtomicFileTest, WritesExactBytesAndReportsFailures) {
 TEST_F(AtomicFileTest, StreamedContentArrivesWholeOrNotAtAll) {
     Put(folder_ / "big.dxf", "old");
     const auto pieces = [](bool abandon) {
-        return [abandon](const retracer::ContentSink& sink) {
+        return [abandon](const ContentSink& sink) {
             for (char c : std::string("abc"))
                 if (!sink(std::string(3, c))) return false;
             return !abandon;

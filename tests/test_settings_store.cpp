@@ -142,7 +142,7 @@ TEST(UserStoreRules, RootFollowsTheXdgRulesAndFolderPartAndMemoryStore) {
 
 using SettingsTest = StoreTestFolder;
 
-TEST_F(SettingsTest, ReadsFoldersAndVariablesFlag) {
+TEST_F(SettingsTest, ReadsFoldersSubPathAndAllVariables) {
     const Settings none = ReadSettings(IniFile(folder_ / "missing.ini"));
     EXPECT_EQ(none.options, TranslationOptions{});
     EXPECT_EQ(none.subprogramFolder, kSeparator);
@@ -152,6 +152,17 @@ TEST_F(SettingsTest, ReadsFoldersAndVariablesFlag) {
     EXPECT_EQ(settings.sourceDir, longDir.substr(0, 79));
     EXPECT_EQ(settings.destDir, "C:\\Dxf");
     EXPECT_EQ(settings.allVariables, 1);
+    // The subprogram folder ends in a separator; AllVariables is a sixteen-bit number.
+    for (const auto& [lines, folder] :
+         {std::pair{std::string("SubPath=D:\\subs\n"), "D:\\subs" + kSeparator},
+          std::pair{std::string("SubPath=/srv/subs/\n"), std::string("/srv/subs/")},
+          std::pair{std::string("SubPath=\n"), kSeparator}})
+        EXPECT_EQ(ReadSettings(Config(lines)).subprogramFolder, folder) << lines;
+    for (const auto& [value, expected] :
+         {std::pair{"abc", 0}, std::pair{"-7", -7}, std::pair{"3.5", 4}, std::pair{"1E2", 100},
+          std::pair{"99999", 32767}, std::pair{"-99999", -32768}})
+        EXPECT_EQ(ReadSettings(Config(std::string("AllVariables=") + value)).allVariables, expected)
+            << value;
 }
 
 TEST_F(SettingsTest, OnlyTheNumberOneTurnsAnOptionOn) {
@@ -167,19 +178,6 @@ TEST_F(SettingsTest, OnlyTheNumberOneTurnsAnOptionOn) {
                     << target.key << "=" << value << " read into " << field.key;
         }
     }
-}
-
-TEST_F(SettingsTest, SubPathEndsInASeparatorAndAllVariablesIsSixteenBit) {
-    for (const auto& [lines, folder] :
-         {std::pair{std::string("SubPath=D:\\subs\n"), "D:\\subs" + kSeparator},
-          std::pair{std::string("SubPath=/srv/subs/\n"), std::string("/srv/subs/")},
-          std::pair{std::string("SubPath=\n"), kSeparator}})
-        EXPECT_EQ(ReadSettings(Config(lines)).subprogramFolder, folder) << lines;
-    for (const auto& [value, expected] :
-         {std::pair{"abc", 0}, std::pair{"-7", -7}, std::pair{"3.5", 4}, std::pair{"1E2", 100},
-          std::pair{"99999", 32767}, std::pair{"-99999", -32768}})
-        EXPECT_EQ(ReadSettings(Config(std::string("AllVariables=") + value)).allVariables, expected)
-            << value;
 }
 
 TEST_F(SettingsTest, WriteOptionStoresZeroOrOneUnderItsKey) {

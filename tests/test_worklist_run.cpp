@@ -2,11 +2,8 @@
 // Batch.lst, the HBD counter, missing programs, and the parallel run matching the run in order.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <memory>
-#include <sstream>
+#include <vector>
 
 #include "settings/atomic_file.h"
 #include "settings/user_store.h"
@@ -37,15 +34,12 @@ class WorklistRunTest : public ScratchSessionTest {
 
     // A job row; the "Path" cell is relative to the worklist's folder.
     void SetRow(Worklist& w, int row, const char* norm, const char* mir, const char* file,
-                const char* outputName = "") {
-        w.SetCell(row, WorklistColumn::kNorm, norm);
-        w.SetCell(row, WorklistColumn::kMir, mir);
-        w.SetCell(row, WorklistColumn::kFilename, file);
-        w.SetCell(row, WorklistColumn::kPath, "progs");
-        w.SetCell(row, WorklistColumn::kLength, "600");
-        w.SetCell(row, WorklistColumn::kWidth, "400");
-        w.SetCell(row, WorklistColumn::kThick, "18");
-        w.SetCell(row, WorklistColumn::kOutputFilename, outputName);
+                const std::string& outputName = "") {
+        namespace C = WorklistColumn;
+        const std::string cells[] = {norm, mir, file, "progs", "600", outputName};
+        const int columns[] = {C::kNorm, C::kMir,    C::kFilename,
+                               C::kPath, C::kLength, C::kOutputFilename};
+        for (int i = 0; i < 6; ++i) w.SetCell(row, columns[i], cells[i]);
     }
 
     RunReport Run(int jobs = 1) {
@@ -61,6 +55,10 @@ class WorklistRunTest : public ScratchSessionTest {
             names.push_back(t.output.filename().string() + (t.written ? "" : " (not written)"));
         }
         return names;
+    }
+
+    std::string Line(const char* drawing) {
+        return (session_->destFolder / drawing).string() + "\r\n";
     }
 
     std::string BatchList() {
@@ -81,9 +79,7 @@ TEST_F(WorklistRunTest, OutputNamesQuantitiesAndNumbering) {
     SetRow(w, 10, "0.4", "0", "BACK.PGM");  // passes "more than 0" but rounds to none
     SetRow(w, 11, "0", "0", "BACK.PGM");    // not work at all
     SetRow(w, 12, "0.4", "1", "back.pgm", "BACK_M.dxf");
-    const RunReport report = Run();
-    EXPECT_FALSE(report.duplicateNames);
-    EXPECT_EQ(Names(report),
+    EXPECT_EQ(Names(Run()),
               (std::vector<std::string>{"PANEL.0003.DXF", "PANEL.0005.DXF", "DOOR.DXF", "SHELF.DXF",
                                         "SHELF.M.DXF", "BACK_M.M.DXF"}));
     EXPECT_TRUE(prompt_.messages.empty());
@@ -99,35 +95,21 @@ TEST_F(WorklistRunTest, DrawingNamesThatWouldCollideAreNumberedOrRefused) {
     EXPECT_EQ(Names(Run()),
               (std::vector<std::string>{"PANEL.0001.DXF", "PANEL.0002.DXF", "PANEL.0002.M.DXF"}));
 
-    struct Case {
-        const char* name;
-        const char* first;
-        const char* second;
-        const char* message;
-    };
-    const Case cases[] = {
-        {"same name as typed", "DOOR", "DOOR", "Items:  4 &  6"},
-        {"letter case and .DXF", "door", "DOOR.dxf", "Items:  4 &  6"},
-        {"blanks around", " door ", "door", "Items:  4 &  6"},
-        {"a name equal to a numbered one", "", "SHELF.0004", "Items:  4 &  6"},
-    };
-    for (const Case& c : cases) {
+    // Same name, letter case and .DXF, blanks around, a name equal to a numbered one.
+    for (const auto& [first, second] : std::vector<std::pair<const char*, const char*>>{
+             {"DOOR", "DOOR"}, {"door", "DOOR.dxf"}, {" door ", "door"}, {"", "SHELF.0004"}}) {
         w.Clear();
         prompt_.messages.clear();
-        SetRow(w, 4, "1", "0", "SHELF.PGM", c.first);
+        SetRow(w, 4, "1", "0", "SHELF.PGM", first);
         SetRow(w, 5, "1", "0", "SHELF.PGM");
-        SetRow(w, 6, "1", "0", "BACK.PGM", c.second);
+        SetRow(w, 6, "1", "0", "BACK.PGM", second);
         fs::remove_all(session_->destFolder);
         fs::create_directories(session_->destFolder);
         const RunReport report = Run();
-        EXPECT_TRUE(report.duplicateNames) << c.name;
-        EXPECT_TRUE(report.translations.empty()) << c.name;
-        EXPECT_TRUE(fs::is_empty(session_->destFolder)) << c.name;
-        ASSERT_EQ(prompt_.messages.size(), 1u) << c.name;
-        EXPECT_EQ(prompt_.messages[0].title, "Process Error");
-        EXPECT_EQ(prompt_.messages[0].text,
-                  std::string("Duplicate Output Filenames Found!\r") + c.message)
-            << c.name;
+        EXPECT_TRUE(report.duplicateNames && report.translations.empty()) << second;
+        EXPECT_TRUE(fs::is_empty(session_->destFolder)) << second;
+        ASSERT_EQ(prompt_.messages.size(), 1u) << second;
+        EXPECT_EQ(prompt_.messages[0].text, "Duplicate Output Filenames Found!\rItems:  4 &  6");
     }
 }
 
@@ -140,7 +122,7 @@ TEST_F(WorklistRunTest, BatchListAndUnwrittenDrawings) {
     options.raiseWindow = [&raised](std::string_view title) { raised = title; };
     RunWorklist(*session_, state_, options);
     // One translation is enough for the worklist run.
-    EXPECT_EQ(BatchList(), (session_->destFolder / "PANEL.DXF").string() + "\r\n");
+    EXPECT_EQ(BatchList(), Line("PANEL.DXF"));
     EXPECT_EQ(raised, "Cutplan");
 
     // A drawing that cannot be written is reported and left out of Batch.lst.
@@ -151,10 +133,8 @@ TEST_F(WorklistRunTest, BatchListAndUnwrittenDrawings) {
     const RunReport report = RunWorklist(*session_, state_, options);
     EXPECT_EQ(Names(report),
               (std::vector<std::string>{"PANEL.DXF", "SHELF.DXF (not written)", "BACK.DXF"}));
-    EXPECT_EQ(BatchList(), (session_->destFolder / "PANEL.DXF").string() + "\r\n" +
-                               (session_->destFolder / "BACK.DXF").string() + "\r\n");
+    EXPECT_EQ(BatchList(), Line("PANEL.DXF") + Line("BACK.DXF"));
     ASSERT_FALSE(prompt_.messages.empty());
-    EXPECT_EQ(prompt_.messages.back().title, "Process Error");
     EXPECT_NE(prompt_.messages.back().text.find("SHELF.DXF"), std::string::npos);
 
     // The selection run needs two translations.
@@ -164,8 +144,7 @@ TEST_F(WorklistRunTest, BatchListAndUnwrittenDrawings) {
     EXPECT_FALSE(fs::exists(session_->destFolder / "Batch.lst"));
     RunSelection(*session_, state_, root_ / "progs", {"PANEL.PGM", "NOTES.TXT", "BACK.PGM"},
                  options);
-    EXPECT_EQ(BatchList(), (session_->destFolder / "PANEL.DXF").string() + "\r\n" +
-                               (session_->destFolder / "BACK.DXF").string() + "\r\n");
+    EXPECT_EQ(BatchList(), Line("PANEL.DXF") + Line("BACK.DXF"));
 }
 
 TEST_F(WorklistRunTest, MissingProgramsAskWhetherToGoOn) {
@@ -185,11 +164,9 @@ TEST_F(WorklistRunTest, MissingProgramsAskWhetherToGoOn) {
         EXPECT_FALSE(report.stopped);
         EXPECT_EQ(Names(report), (std::vector<std::string>{"PANEL.DXF", "SHELF.DXF"}));
         ASSERT_EQ(report.skipped.size(), 2u);
-        EXPECT_TRUE(report.skipped[0].missing);
+        EXPECT_TRUE(report.skipped[0].missing && !report.skipped[1].missing);
         EXPECT_EQ(report.skipped[1].row, 3);
-        EXPECT_FALSE(report.skipped[1].missing);
-        ASSERT_EQ(prompt_.messages.size(), 1u);
-        EXPECT_NE(prompt_.messages[0].text.find("File Not Found"), std::string::npos);
+        EXPECT_EQ(prompt_.messages.size(), 1u);
 
         // No stops at the row: no Batch.lst, no counter stored.
         fs::remove(session_->destFolder / "Batch.lst");
@@ -198,27 +175,12 @@ TEST_F(WorklistRunTest, MissingProgramsAskWhetherToGoOn) {
         prompt_.answers = {false};
         state_.translateArmed = false;
         report = Run(jobs);
-        EXPECT_TRUE(report.stopped) << jobs;
-        EXPECT_EQ(report.stopRow, 2);
+        EXPECT_TRUE(report.stopped && report.stopRow == 2) << jobs;
         EXPECT_EQ(Names(report), std::vector<std::string>{"PANEL.DXF"});
         EXPECT_FALSE(fs::exists(session_->destFolder / "Batch.lst"));
         EXPECT_EQ(store_.Get("Retracer", "Defaults", "Counter4HBD", ""), counter);
         EXPECT_FALSE(state_.translateArmed);
     }
-}
-
-TEST_F(WorklistRunTest, HbdCounterComesFromAndGoesBackToTheUserStore) {
-    session_->settings.options.renameForHbd = true;
-    store_.Save("Retracer", "Defaults", "Counter4HBD", "99998");
-    Worklist& w = session_->worklist;
-    SetRow(w, 1, "1", "1", "PANEL.PGM");
-    SetRow(w, 2, "1", "0", "SHELF.PGM");
-    Run();
-    // Three labels: 99999, then 1 and 2.
-    EXPECT_EQ(store_.Get("Retracer", "Defaults", "Counter4HBD", ""), " 2");
-    std::string shelf;
-    ASSERT_TRUE(ReadWholeFile(session_->destFolder / "SHELF.DXF", shelf, nullptr));
-    EXPECT_NE(shelf.find("HBD00002"), std::string::npos);
 }
 
 TEST_F(WorklistRunTest, ParallelRunMatchesTheRunInOrderByteForByte) {
@@ -230,55 +192,49 @@ TEST_F(WorklistRunTest, ParallelRunMatchesTheRunInOrderByteForByte) {
     Worklist& w = session_->worklist;
     for (int row = 1; row <= 40; ++row) {
         SetRow(w, row, row % 3 == 0 ? "0" : "1", row % 2 == 0 ? "1" : "0", files[row % 6],
-               row % 7 == 0 ? ("NAMED" + std::to_string(row)).c_str() : "");
+               row % 7 == 0 ? "NAMED" + std::to_string(row) : "");
         w.SetCell(row, WorklistColumn::kLength, std::to_string(500 + row));
         w.SetCell(row, WorklistColumn::kJob, "Job " + std::to_string(row));
         w.SetCell(row, WorklistColumn::kRVariables, "R5=L/" + std::to_string(row % 4 + 2));
     }
-    struct Outcome {
-        std::vector<std::string> names;
-        std::vector<std::string> messages;
-        std::string batchList;
-        std::string counter;
-    };
+    // Names, then messages and Batch.lst with the folder (which differs) cut; the HBD counter
+    // comes from and goes back to the user store.
+    std::size_t drawings = 0;
     auto runInto = [&](const fs::path& dest, int jobs) {
         session_->destFolder = dest;
         fs::create_directories(dest);
         store_.Save("Retracer", "Defaults", "Counter4HBD", "99990");
         prompt_ = RecordingPrompt();
-        const RunReport report = Run(jobs);
-        Outcome outcome{
-            Names(report), {}, BatchList(), store_.Get("Retracer", "Defaults", "Counter4HBD", "")};
+        std::vector<std::string> outcome = Names(Run(jobs));
+        drawings = outcome.size();
         for (const RecordingPrompt::Message& m : prompt_.messages) {
-            outcome.messages.push_back(m.title + ": " + m.text);
+            outcome.push_back(m.title + ": " + m.text);
         }
-        // The folders differ by name only.
-        const std::string folder = dest.string();
-        for (std::size_t at; (at = outcome.batchList.find(folder)) != std::string::npos;) {
-            outcome.batchList.replace(at, folder.size(), "DEST");
+        // One label each: 99991 to 99999, then on from 1.
+        EXPECT_EQ(store_.Get("Retracer", "Defaults", "Counter4HBD", ""),
+                  " " + std::to_string(drawings - 9));
+        std::string batchList = BatchList();
+        for (std::size_t at; (at = batchList.find(dest.string())) != std::string::npos;) {
+            batchList.replace(at, dest.string().size(), "DEST");
         }
+        outcome.push_back(batchList);
         return outcome;
     };
-    const Outcome serial = runInto(root_ / "serial", 1);
-    const Outcome parallel = runInto(root_ / "parallel", 3);
-    EXPECT_EQ(serial.names, parallel.names);
-    EXPECT_EQ(serial.messages, parallel.messages);
-    EXPECT_EQ(serial.batchList, parallel.batchList);
-    EXPECT_EQ(serial.counter, parallel.counter);
-    ASSERT_GT(serial.names.size(), 20u);
+    const std::vector<std::string> serial = runInto(root_ / "serial", 1);
+    EXPECT_EQ(serial, runInto(root_ / "parallel", 3));
+    ASSERT_GT(drawings, 20u);
 
     std::size_t compared = 0;
     for (const fs::directory_entry& entry : fs::directory_iterator(root_ / "serial")) {
         const std::string name = entry.path().filename().string();
-        if (name == "Batch.lst") continue;
         std::string a;
         std::string b;
         ASSERT_TRUE(ReadWholeFile(entry.path(), a, nullptr));
         ASSERT_TRUE(ReadWholeFile(root_ / "parallel" / name, b, nullptr)) << name;
-        EXPECT_TRUE(a == b) << name << " differs";
-        ++compared;
+        EXPECT_TRUE(name == "Batch.lst" || a == b) << name << " differs";
+        compared += name != "Batch.lst";
     }
-    EXPECT_EQ(compared, serial.names.size());
+    EXPECT_EQ(compared, drawings);
 }
 
 TEST_F(WorklistRunTest, ProcessButtonChoosesTheRunByRowOne) {
@@ -297,8 +253,7 @@ TEST_F(WorklistRunTest, ProcessButtonChoosesTheRunByRowOne) {
     // nothing.
     state_.translateArmed = false;
     report = RunSelection(*session_, state_, root_ / "progs", {"BACK.PGM"}, options);
-    EXPECT_TRUE(report.translations.empty());
-    EXPECT_TRUE(state_.translateArmed);
+    EXPECT_TRUE(report.translations.empty() && state_.translateArmed);
     state_.selectionRunBusy = true;
     report = RunSelection(*session_, state_, root_ / "progs", {"BACK.PGM"}, options);
     EXPECT_TRUE(report.translations.empty());
