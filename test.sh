@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: once in a normal build, then the core
-# and its unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, builds, and runs every test: once in a Release build (the build type
+# users pick), then the core and its unit tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer. Warnings are errors in both.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DRETRACER_WERROR=ON
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DRETRACER_SANITIZE=ON -DRETRACER_BUILD_APP=OFF
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DRETRACER_SANITIZE=ON -DRETRACER_BUILD_APP=OFF \
+    -DRETRACER_WERROR=ON
 cmake --build build-asan -j"$jobs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -8,7 +8,8 @@ packages=(
     libdxflib-dev libzint-dev hershey-fonts-data
     libcli11-dev nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    python3-ezdxf
+    python3-ezdxf poppler-utils
+    libboost-dev qt6-svg-dev
     xvfb xauth
 )
 
