@@ -53,7 +53,7 @@ TEST(LayerRoute, PartsInTheirOrder) {
     TranslationState state;
     state.routeSeq = "2";
     state.curZ = 18;
-    state.toolName = "T3";
+    state.toolName = std::string("T3");  // GCC 12 -O3 misreads a char-array assignment here
     state.edgeCode = 1;
     state.feedRate = 5000;
     state.feedDown = 2000;
