@@ -12,9 +12,9 @@
 #include <random>
 #include <string>
 
+#include "base/line_scanner.h"
 #include "pipeline_support.h"
 #include "translate/genesis_ev.h"
-#include "translate/line_scanner.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <string_view>
 #include <utility>
 
+#include "job/job_driver.h"
 #include "settings/user_store.h"
-#include "translate/job_driver.h"
 
 namespace retracer::bench {
 

@@ -6,8 +6,8 @@
 #include <variant>
 #include <vector>
 
-#include "drawing/drill_hole.h"
-#include "translate/value_text.h"
+#include "base/value_text.h"
+#include "translate/drill_hole.h"
 
 namespace retracer {
 namespace {

@@ -11,13 +11,13 @@
 #include <string>
 #include <variant>
 
+#include "base/atomic_file.h"
 #include "drawing/drawing_writer.h"
 #include "drawing/dxf_reader.h"
 #include "drawing/dxf_writer.h"
+#include "job/job_driver.h"
 #include "labels/lettering.h"
-#include "settings/atomic_file.h"
 #include "settings/user_store.h"
-#include "translate/job_driver.h"
 
 namespace retracer {
 namespace {

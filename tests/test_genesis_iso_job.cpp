@@ -6,8 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include "job/job_driver.h"
 #include "settings/user_store.h"
-#include "translate/job_driver.h"
 
 #include "scratch_session.h"
 

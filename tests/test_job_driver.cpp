@@ -7,8 +7,8 @@
 #include <string>
 
 #include "drawing/dxf_reader.h"
+#include "job/job_driver.h"
 #include "settings/user_store.h"
-#include "translate/job_driver.h"
 
 #include "scratch_session.h"
 

@@ -6,11 +6,11 @@
 #include <variant>
 
 #include "drawing/dxf_reader.h"
-#include "translate/job_driver.h"
-#include "translate/session.h"
+#include "job/control_panel_lists.h"
+#include "job/job_driver.h"
+#include "job/job_variables.h"
+#include "job/session.h"
 #include "translate/translation_state.h"
-#include "variables/control_panel_lists.h"
-#include "variables/job_variables.h"
 
 #include "scratch_session.h"
 

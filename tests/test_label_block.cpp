@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <variant>
@@ -12,6 +13,7 @@
 #include "labels/barcode.h"
 #include "labels/label_block.h"
 #include "settings/user_store.h"
+#include "worklist/job_texts.h"
 #include "worklist/worklist.h"
 
 namespace retracer {
@@ -54,7 +56,8 @@ class LabelBlockTest : public ::testing::Test {
         const LayerKeyLookup layerFor = [](std::string_view key) {
             return "L_" + std::string(key);
         };
-        AddLabelBlock(writer, err, input, worklist, layerFor, fields, counter);
+        input.texts = JobTextsOfRow(worklist, std::abs(input.jobNumber), input.mirrorJob);
+        AddLabelBlock(writer, err, input, layerFor, fields, counter);
         EXPECT_EQ(err, "");
         std::vector<PlacedText> texts;
         for (const Entity& e : writer.Content().entities) {
@@ -158,7 +161,8 @@ TEST_F(LabelBlockTest, LabelFieldsTakeColumnValuesThenCaption) {
     EXPECT_EQ(fields[1].text, "KITCHEN   B12  Door");
     EXPECT_EQ(fields[2].text, "-");
     // Without a row the caption row is read.
-    EXPECT_EQ(ComposeLabelText(fields[0], worklist, 0), "FILENAME   JOB   ROOM  Door");
+    EXPECT_EQ(ComposeLabelText(fields[0], JobTextsOfRow(worklist, 0, false)),
+              "FILENAME   JOB   ROOM  Door");
 }
 
 TEST_F(LabelBlockTest, BarcodesOfTheProgramNameWithTheirMarks) {

@@ -8,8 +8,8 @@
 #include <variant>
 #include <vector>
 
-#include "drawing/route_path.h"
-#include "translate/value_text.h"
+#include "base/value_text.h"
+#include "translate/route_path.h"
 
 namespace retracer {
 namespace {

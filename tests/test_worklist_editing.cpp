@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
-#include "translate/job_driver.h"
-#include "translate/session.h"
-#include "worklist/worklist_editing.h"
+#include "job/job_driver.h"
+#include "job/session.h"
+#include "job/worklist_editor.h"
 
 #include "scratch_session.h"
 

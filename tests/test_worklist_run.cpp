@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "settings/atomic_file.h"
+#include "base/atomic_file.h"
+#include "job/session.h"
+#include "job/worklist_run.h"
 #include "settings/user_store.h"
-#include "translate/session.h"
-#include "worklist/worklist_run.h"
 
 #include "scratch_session.h"
 

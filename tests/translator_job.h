@@ -9,10 +9,10 @@
 #include <variant>
 #include <vector>
 
+#include "base/line_scanner.h"
+#include "base/value_text.h"
 #include "translate/genesis_ev.h"
 #include "translate/genesis_iso.h"
-#include "translate/line_scanner.h"
-#include "translate/value_text.h"
 
 namespace retracer::testing_ev {
 

@@ -8,11 +8,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/file_lookup.h"
 #include "cli/command_session.h"
-#include "translate/file_lookup.h"
-#include "translate/session.h"
+#include "job/session.h"
+#include "job/worklist_run.h"
 #include "worklist/worklist_files.h"
-#include "worklist/worklist_run.h"
 
 namespace retracer::cli {
 namespace {

@@ -13,17 +13,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/file_lookup.h"
+#include "base/text_codec.h"
+#include "base/value_text.h"
 #include "cli/batch_command.h"
 #include "cli/command_session.h"
+#include "job/job_driver.h"
 #include "settings/app_folder.h"
 #include "settings/ini_file.h"
 #include "settings/options.h"
 #include "settings/user_store.h"
-#include "translate/file_lookup.h"
-#include "translate/job_driver.h"
-#include "translate/text_codec.h"
 #include "translate/translation_state.h"
-#include "translate/value_text.h"
 #include "variables/eval_expression.h"
 
 namespace {

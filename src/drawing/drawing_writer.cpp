@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <system_error>
 
+#include "base/atomic_file.h"
+#include "base/value_text.h"
 #include "drawing/dxf_writer.h"
-#include "settings/atomic_file.h"
-#include "translate/value_text.h"
 
 namespace fs = std::filesystem;
 

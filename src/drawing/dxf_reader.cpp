@@ -11,8 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "settings/atomic_file.h"
-#include "translate/text_codec.h"
+#include "base/atomic_file.h"
+#include "base/text_codec.h"
 
 namespace retracer {
 namespace {

@@ -1,6 +1,6 @@
 #include "settings/ini_document.h"
 
-#include "translate/text_codec.h"
+#include "base/text_codec.h"
 
 namespace retracer {
 namespace {

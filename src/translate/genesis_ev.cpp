@@ -8,11 +8,11 @@
 #include <cmath>
 #include <span>
 
+#include "base/text_codec.h"
+#include "base/value_text.h"
 #include "drawing/geometry.h"
-#include "drawing/route_path.h"
 #include "translate/line_fields.h"
-#include "translate/text_codec.h"
-#include "translate/value_text.h"
+#include "translate/route_path.h"
 
 namespace retracer {
 namespace {

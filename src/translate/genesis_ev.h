@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "translate/field_splitter.h"
+#include "base/field_splitter.h"
 #include "translate/r_replacement.h"
 #include "translate/translation_context.h"
 

@@ -6,9 +6,9 @@
 #include <charconv>
 #include <cmath>
 
+#include "base/value_text.h"
 #include "drawing/layer_names.h"
 #include "translate/line_fields.h"
-#include "translate/value_text.h"
 
 namespace retracer {
 namespace {

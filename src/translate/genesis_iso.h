@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "translate/field_splitter.h"
+#include "base/field_splitter.h"
 #include "translate/translation_context.h"
 
 namespace retracer {

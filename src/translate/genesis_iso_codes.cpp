@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "drawing/drill_hole.h"
+#include "base/value_text.h"
 #include "drawing/geometry.h"
 #include "drawing/layer_names.h"
-#include "drawing/route_path.h"
+#include "translate/drill_hole.h"
 #include "translate/genesis_iso.h"
 #include "translate/line_fields.h"
-#include "translate/value_text.h"
+#include "translate/route_path.h"
 
 namespace retracer {
 namespace {

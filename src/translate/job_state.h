@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "labels/label_field.h"
-#include "variables/job_variables.h"
+#include "translate/label_field.h"
+#include "variables/row_variables.h"
 #include "variables/subprogram_call.h"
 
 namespace retracer {

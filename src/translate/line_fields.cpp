@@ -3,7 +3,7 @@
 #include <array>
 #include <cmath>
 
-#include "translate/value_text.h"
+#include "base/value_text.h"
 
 namespace retracer {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "translate/field_splitter.h"
+#include "base/field_splitter.h"
 #include "translate/translation_state.h"
 
 namespace retracer {

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "translate/field_splitter.h"
-#include "translate/text_codec.h"
-#include "translate/value_text.h"
+#include "base/field_splitter.h"
+#include "base/text_codec.h"
+#include "base/value_text.h"
 
 namespace retracer {
 namespace {

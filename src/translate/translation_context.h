@@ -1,14 +1,14 @@
 #pragma once
 
+#include "base/field_splitter.h"
 #include "drawing/drawing_writer.h"
-#include "drawing/drill_hole.h"
 #include "drawing/layer_names.h"
-#include "drawing/route_path.h"
-#include "drawing/tool_table.h"
 #include "settings/options.h"
-#include "translate/field_splitter.h"
+#include "translate/drill_hole.h"
 #include "translate/job_state.h"
 #include "translate/program_header.h"
+#include "translate/route_path.h"
+#include "translate/tool_table.h"
 #include "translate/translation_state.h"
 
 namespace retracer {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "translate/value_text.h"
+#include "base/value_text.h"
 
 namespace retracer {
 namespace {

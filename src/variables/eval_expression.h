@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "translate/expression.h"
+#include "variables/expression.h"
 #include "variables/program_variables.h"
 
 namespace retracer {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "translate/text_codec.h"
+#include "base/text_codec.h"
 
 namespace fs = std::filesystem;
 

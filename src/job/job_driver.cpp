@@ -1,4 +1,4 @@
-#include "translate/job_driver.h"
+#include "job/job_driver.h"
 
 #include <functional>
 #if defined(__GLIBC__)
@@ -7,18 +7,18 @@
 #include <memory>
 #include <system_error>
 
+#include "base/file_lookup.h"
+#include "base/line_scanner.h"
+#include "base/text_codec.h"
+#include "base/value_text.h"
 #include "drawing/drawing_writer.h"
-#include "drawing/route_path.h"
-#include "labels/job_labels.h"
+#include "job/job_labels.h"
+#include "job/job_variables.h"
 #include "labels/label_block.h"
-#include "translate/file_lookup.h"
 #include "translate/genesis_ev.h"
 #include "translate/genesis_iso.h"
-#include "translate/line_scanner.h"
-#include "translate/text_codec.h"
+#include "translate/route_path.h"
 #include "translate/translation_context.h"
-#include "translate/value_text.h"
-#include "variables/job_variables.h"
 
 namespace retracer {
 namespace {

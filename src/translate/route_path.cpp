@@ -1,11 +1,11 @@
-#include "drawing/route_path.h"
+#include "translate/route_path.h"
 
 #include <cmath>
 #include <cstdlib>
 
+#include "base/value_text.h"
 #include "drawing/geometry.h"
 #include "translate/line_fields.h"
-#include "translate/value_text.h"
 
 namespace retracer {
 namespace {

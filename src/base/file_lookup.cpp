@@ -1,4 +1,4 @@
-#include "translate/file_lookup.h"
+#include "base/file_lookup.h"
 
 #include <string>
 #include <system_error>

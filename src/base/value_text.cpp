@@ -1,4 +1,4 @@
-#include "translate/value_text.h"
+#include "base/value_text.h"
 
 #include <array>
 #include <charconv>

@@ -2,10 +2,10 @@
 
 #include <string>
 
+#include "base/field_splitter.h"
 #include "drawing/drawing_writer.h"
-#include "drawing/layer_names.h"
 #include "settings/options.h"
-#include "translate/field_splitter.h"
+#include "translate/state_layer_names.h"
 #include "translate/translation_state.h"
 
 namespace retracer {

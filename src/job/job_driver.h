@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "job/session.h"
 #include "translate/job_state.h"
 #include "translate/recognition.h"
-#include "translate/session.h"
 
 namespace retracer {
 

@@ -4,15 +4,15 @@
 #include <memory>
 #include <string>
 
+#include "base/prompt.h"
 #include "drawing/layer_names.h"
-#include "drawing/tool_table.h"
+#include "job/control_panel_lists.h"
 #include "labels/lettering.h"
 #include "settings/app_folder.h"
 #include "settings/options.h"
 #include "settings/user_store.h"
 #include "translate/program_header.h"
-#include "translate/prompt.h"
-#include "variables/control_panel_lists.h"
+#include "translate/tool_table.h"
 #include "worklist/worklist.h"
 
 namespace retracer {

@@ -4,9 +4,9 @@
 #include <string_view>
 
 #include "drawing/drawing_writer.h"
-#include "drawing/layer_names.h"
-#include "drawing/tool_table.h"
 #include "settings/options.h"
+#include "translate/state_layer_names.h"
+#include "translate/tool_table.h"
 #include "translate/translation_state.h"
 
 namespace retracer {

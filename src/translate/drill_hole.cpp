@@ -1,4 +1,4 @@
-#include "drawing/drill_hole.h"
+#include "translate/drill_hole.h"
 
 #include <bit>
 #include <cstdint>

@@ -1,16 +1,16 @@
-#include "variables/job_variables.h"
+#include "job/job_variables.h"
 
 #include <algorithm>
 #include <cctype>
 #include <string_view>
 
-#include "translate/field_splitter.h"
-#include "translate/job_driver.h"
-#include "translate/session.h"
-#include "translate/text_codec.h"
+#include "base/field_splitter.h"
+#include "base/text_codec.h"
+#include "base/value_text.h"
+#include "job/control_panel_lists.h"
+#include "job/job_driver.h"
+#include "job/session.h"
 #include "translate/translation_state.h"
-#include "translate/value_text.h"
-#include "variables/control_panel_lists.h"
 #include "variables/eval_expression.h"
 #include "worklist/row_program.h"
 #include "worklist/worklist.h"

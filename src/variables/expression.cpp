@@ -1,4 +1,4 @@
-#include "translate/expression.h"
+#include "variables/expression.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,9 +1,9 @@
-#include "variables/control_panel_lists.h"
+#include "job/control_panel_lists.h"
 
 #include <algorithm>
 
-#include "translate/field_splitter.h"
-#include "translate/value_text.h"
+#include "base/field_splitter.h"
+#include "base/value_text.h"
 
 namespace retracer {
 namespace {

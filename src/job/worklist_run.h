@@ -12,9 +12,6 @@ namespace retracer {
 
 struct Session;
 
-// Where the run keeps its per-user values (application title, section).
-inline constexpr std::string_view kRetracerApp = "Retracer";
-inline constexpr std::string_view kDefaultsSection = "Defaults";
 inline constexpr std::string_view kNestingWindowTitle = "Cutplan";
 inline constexpr std::string_view kBatchListName = "Batch.lst";
 

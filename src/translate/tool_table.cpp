@@ -1,12 +1,12 @@
-#include "drawing/tool_table.h"
+#include "translate/tool_table.h"
 
 #include <cmath>
 #include <cstddef>
 
-#include "settings/atomic_file.h"
-#include "translate/field_splitter.h"
-#include "translate/text_codec.h"
-#include "translate/value_text.h"
+#include "base/atomic_file.h"
+#include "base/field_splitter.h"
+#include "base/text_codec.h"
+#include "base/value_text.h"
 
 namespace retracer {
 namespace {

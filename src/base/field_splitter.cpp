@@ -1,11 +1,11 @@
-#include "translate/field_splitter.h"
+#include "base/field_splitter.h"
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
 #include <utility>
 
-#include "translate/text_codec.h"
+#include "base/text_codec.h"
 
 namespace retracer {
 namespace {

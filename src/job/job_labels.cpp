@@ -1,13 +1,15 @@
-#include "labels/job_labels.h"
+#include "job/job_labels.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "drawing/drawing_writer.h"
+#include "job/session.h"
 #include "labels/label_block.h"
 #include "settings/ini_file.h"
 #include "translate/job_state.h"
-#include "translate/session.h"
 #include "translate/translation_state.h"
+#include "worklist/job_texts.h"
 
 namespace retracer {
 namespace {
@@ -39,14 +41,14 @@ void AddJobLabelBlock(Session& session, JobState& job, const TranslationState& s
     input.version = RETRACER_VERSION;
     input.attachBarcode = session.settings.options.attachBarcode;
     input.renameForHbd = session.settings.options.renameForHbd;
+    input.texts = JobTextsOfRow(session.worklist, std::abs(jobNumber), job.mirrorJob);
 
     const IniFile settings(session.paths.settingsFile);
     const LayerKeyLookup layerFor = [&settings](std::string_view key) {
         return RootName(settings, key);
     };
     std::string errText;  // the block's own: the job's writer error is not touched
-    AddLabelBlock(writer, errText, input, session.worklist, layerFor, job.labelFields,
-                  job.hbdCounter);
+    AddLabelBlock(writer, errText, input, layerFor, job.labelFields, job.hbdCounter);
 }
 
 void EngraveJobLabels(const Session& session, JobState& job, DrawingWriter& writer) {

@@ -1,4 +1,4 @@
-#include "translate/text_codec.h"
+#include "base/text_codec.h"
 
 #include <algorithm>
 #include <array>

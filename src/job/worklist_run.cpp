@@ -1,4 +1,4 @@
-#include "worklist/worklist_run.h"
+#include "job/worklist_run.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,14 +12,15 @@
 #include <system_error>
 #include <thread>
 
+#include "base/atomic_file.h"
+#include "base/file_lookup.h"
+#include "base/text_codec.h"
+#include "base/value_text.h"
+#include "job/job_driver.h"
+#include "job/job_variables.h"
+#include "job/session.h"
 #include "labels/label_block.h"
-#include "settings/atomic_file.h"
-#include "translate/file_lookup.h"
-#include "translate/job_driver.h"
-#include "translate/session.h"
-#include "translate/text_codec.h"
-#include "translate/value_text.h"
-#include "variables/job_variables.h"
+#include "translate/translation_state.h"
 #include "worklist/row_program.h"
 #include "worklist/worklist.h"
 

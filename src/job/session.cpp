@@ -1,7 +1,7 @@
-#include "translate/session.h"
+#include "job/session.h"
 
+#include "base/file_lookup.h"
 #include "settings/ini_file.h"
-#include "translate/file_lookup.h"
 
 namespace retracer {
 

@@ -1,10 +1,10 @@
-#include "translate/line_scanner.h"
+#include "base/line_scanner.h"
 
 #include <functional>
 #include <optional>
 #include <utility>
 
-#include "translate/text_codec.h"
+#include "base/text_codec.h"
 
 namespace retracer {
 namespace {
