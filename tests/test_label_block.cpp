@@ -49,16 +49,15 @@ class LabelBlockTest : public ::testing::Test {
 
     // Runs the block and returns its texts; the solids stay in the writer.
     std::vector<PlacedText> Run() {
-        std::string err;
-        writer.OpenDrawing(err, std::filesystem::temp_directory_path() / "retracer-label.dxf");
-        writer.StartDrawing(err);
+        writer.OpenDrawing(std::filesystem::temp_directory_path() / "retracer-label.dxf");
+        writer.StartDrawing();
         // Layer keys resolve through the installation's roots: here every key gets a prefix.
         const LayerKeyLookup layerFor = [](std::string_view key) {
             return "L_" + std::string(key);
         };
         input.texts = JobTextsOfRow(worklist, std::abs(input.jobNumber), input.mirrorJob);
-        AddLabelBlock(writer, err, input, layerFor, fields, counter);
-        EXPECT_EQ(err, "");
+        AddLabelBlock(writer, input, layerFor, fields, counter);
+        EXPECT_EQ(writer.Error(), "");
         std::vector<PlacedText> texts;
         for (const Entity& e : writer.Content().entities) {
             if (const auto* t = std::get_if<TextEntity>(&e.geometry)) {

@@ -125,6 +125,24 @@ TEST(DecodeTextCodec, LinesSplitAtEveryLineEnd) {
     }
 }
 
+// Spaces only, or blanks and tabs: the two trims the readers of our files use.
+TEST(DecodeTextCodec, TrimsOfBlanks) {
+    struct Case {
+        std::string_view text, spaces, blanks;
+    };
+    const Case cases[] = {
+        {"", "", ""},
+        {" \t ", "\t", ""},
+        {"\t a b \t", "\t a b \t", "a b"},
+        {"  x\ty  ", "x\ty", "x\ty"},
+        {"\r x \n", "\r x \n", "\r x \n"},  // line ends are not blanks
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TrimSpaces(c.text), c.spaces) << testing::PrintToString(c.text);
+        EXPECT_EQ(TrimBlanks(c.text), c.blanks) << testing::PrintToString(c.text);
+    }
+}
+
 TEST(ReadTextFileCodec, DecodesFilesAndNamesTheFileOnFailure) {
     const auto dir = std::filesystem::temp_directory_path() /
                      ("retracer_codec_" + std::to_string(std::random_device{}()));

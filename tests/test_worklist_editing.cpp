@@ -73,7 +73,6 @@ TEST_F(WorklistEditingTest, ClicksPreviewRowsOncePerCell) {
     W().SetCell(7, WorklistColumn::kPath, (root_ / "progs").string());
     W().SetCell(7, WorklistColumn::kLength, "600");
     session_->settings.options.saveOnTranslate = true;
-    JobState job;
     struct Click {
         int column;
         int row;
@@ -87,19 +86,18 @@ TEST_F(WorklistEditingTest, ClicksPreviewRowsOncePerCell) {
     for (const Click& click : clicks) {
         fs::remove(root_ / "A.DXF");
         fs::remove(root_ / "A.M.DXF");
-        EXPECT_EQ(editor_.CellClick(*session_, job, click.column, click.row), click.previews)
+        EXPECT_EQ(editor_.CellClick(*session_, click.column, click.row), click.previews)
             << click.column << "," << click.row;
         for (const std::string name : {"A.DXF", "A.M.DXF"}) {
             EXPECT_EQ(fs::exists(root_ / name), name == click.made) << name;
         }
-        EXPECT_FALSE(job.dimsFromJob);
     }
-    EXPECT_EQ(job.currentRow, 0);  // a click on a column caption
+    EXPECT_EQ(editor_.CurrentRow(), 0);  // a click on a column caption
     EXPECT_TRUE(session_->panel.VariableListsEnabled());
     editor_.FocusLost();
-    EXPECT_FALSE(editor_.CellClick(*session_, job, 3, 0));
+    EXPECT_FALSE(editor_.CellClick(*session_, 3, 0));
     editor_.FocusLost();
-    EXPECT_TRUE(editor_.CellClick(*session_, job, 0, 7));  // the row header
+    EXPECT_TRUE(editor_.CellClick(*session_, 0, 7));  // the row header
 }
 
 TEST_F(WorklistEditingTest, DeleteAndClearAskFirst) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "base/atomic_file.h"
@@ -115,15 +117,18 @@ TEST_F(WorklistRunTest, DrawingNamesThatWouldCollideAreNumberedOrRefused) {
 
 TEST_F(WorklistRunTest, BatchListAndUnwrittenDrawings) {
     session_->settings.options.generateBatchLst = true;
-    std::string raised;
+    struct RecordingWindow : NestingWindow {
+        std::vector<std::string> raised;
+        void Raise(std::string_view title) override { raised.emplace_back(title); }
+    } window;
     Worklist& w = session_->worklist;
     SetRow(w, 1, "1", "0", "PANEL.PGM");
     RunOptions options;
-    options.raiseWindow = [&raised](std::string_view title) { raised = title; };
+    options.nestingWindow = &window;
     RunWorklist(*session_, state_, options);
     // One translation is enough for the worklist run.
     EXPECT_EQ(BatchList(), Line("PANEL.DXF"));
-    EXPECT_EQ(raised, "Cutplan");
+    EXPECT_EQ(window.raised, std::vector<std::string>{"Cutplan"});
 
     // A drawing that cannot be written is reported and left out of Batch.lst.
     SetRow(w, 2, "1", "0", "SHELF.PGM");
@@ -235,6 +240,67 @@ TEST_F(WorklistRunTest, ParallelRunMatchesTheRunInOrderByteForByte) {
         compared += name != "Batch.lst";
     }
     EXPECT_EQ(compared, drawings);
+}
+
+// A long run tells where it is before each row, and a cancelled run stops at the row it was about
+// to begin exactly as the answer No to "File Not Found" stops it: no Batch.lst, no counter stored,
+// not armed, the rows before it done.
+TEST_F(WorklistRunTest, ProgressAndCancelStopLikeAnsweringNo) {
+    session_->settings.options.generateBatchLst = true;
+    session_->settings.options.renameForHbd = true;
+    Worklist& w = session_->worklist;
+    const char* files[] = {"PANEL.PGM", "SHELF.PGM", "BACK.PGM", "PANEL.CNC", "SHELF.PGM"};
+    for (int row = 1; row <= 5; ++row) SetRow(w, row, "1", row == 2 ? "1" : "0", files[row - 1]);
+    for (int jobs : {1, 3}) {
+        for (int stopAt : {0, 1, 4}) {  // 0: never cancelled
+            SCOPED_TRACE("jobs " + std::to_string(jobs) + ", cancelled at row " +
+                         std::to_string(stopAt));
+            fs::remove(session_->destFolder / "Batch.lst");
+            store_.Save("Retracer", "Defaults", "Counter4HBD", "5");
+            state_.translateArmed = false;
+            std::mutex mutex;
+            std::vector<RunProgress> told;
+            bool stop = false;
+            RunOptions options;
+            options.jobs = jobs;
+            options.progress = [&](const RunProgress& p) {
+                const std::lock_guard<std::mutex> lock(mutex);
+                told.push_back(p);
+                stop = stop || p.row == stopAt;
+            };
+            options.cancelled = [&] {
+                const std::lock_guard<std::mutex> lock(mutex);
+                return stop;
+            };
+            const RunReport report = RunWorklist(*session_, state_, options);
+
+            std::vector<int> rows;
+            for (const RunProgress& p : told) {
+                EXPECT_EQ(p.rowsTotal, 5);
+                rows.push_back(p.row);
+            }
+            if (stopAt == 0) {
+                // The last call says all rows are done.
+                EXPECT_EQ(rows, (std::vector<int>{1, 2, 3, 4, 5, 0}));
+                EXPECT_EQ(told.back().rowsDone, 5);
+                EXPECT_FALSE(report.stopped);
+                EXPECT_EQ(Names(report).size(), 6u);
+                EXPECT_TRUE(fs::exists(session_->destFolder / "Batch.lst"));
+                EXPECT_EQ(store_.Get("Retracer", "Defaults", "Counter4HBD", ""), " 11");
+                EXPECT_TRUE(state_.translateArmed);
+                continue;
+            }
+            // The row told of last is the one that did not begin.
+            EXPECT_EQ(rows.back(), stopAt);
+            EXPECT_TRUE(report.stopped);
+            EXPECT_EQ(report.stopRow, stopAt + 1);
+            for (const RunReport::Translation& t : report.translations) EXPECT_LE(t.row, stopAt);
+            EXPECT_FALSE(fs::exists(session_->destFolder / "Batch.lst"));
+            EXPECT_EQ(store_.Get("Retracer", "Defaults", "Counter4HBD", ""), "5");
+            EXPECT_FALSE(state_.translateArmed);
+            EXPECT_TRUE(session_->stopRequested);
+        }
+    }
 }
 
 TEST_F(WorklistRunTest, ProcessButtonChoosesTheRunByRowOne) {

@@ -17,6 +17,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "base/file_lookup.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -29,8 +31,7 @@ void SetError(std::string* error, std::string message) {
 }
 
 std::string Quoted(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return "\"" + std::string(text.begin(), text.end()) + "\"";
+    return "\"" + PathText(path) + "\"";
 }
 
 std::string Reason(int errorNumber) {

@@ -41,4 +41,9 @@ std::filesystem::path PathFromText(std::string_view text) {
     return std::filesystem::path(normal);
 }
 
+std::string PathText(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 }  // namespace retracer

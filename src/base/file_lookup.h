@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace retracer {
@@ -12,5 +13,8 @@ std::filesystem::path FindFileIgnoringCase(const std::filesystem::path& path);
 
 // A path read from a file or a worklist cell, where folders may be separated by "\" or "/".
 std::filesystem::path PathFromText(std::string_view text);
+
+// A path as text for messages, file lists and labels: its UTF-8 form, separators as they are.
+std::string PathText(const std::filesystem::path& path);
 
 }  // namespace retracer

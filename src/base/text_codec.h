@@ -67,6 +67,9 @@ std::string UpperAscii(std::string_view text);
 // The text without the spaces at either end (tabs and other blanks are kept).
 std::string_view TrimSpaces(std::string_view text);
 
+// The text without the blanks and tabs at either end.
+std::string_view TrimBlanks(std::string_view text);
+
 // Calls `visit(std::string_view line)` for every line of `text`, as LineCursor splits them.
 template <typename Visit>
 void ForEachLine(std::string_view text, Visit&& visit) {

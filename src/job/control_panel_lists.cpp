@@ -107,19 +107,16 @@ RVarFields ControlPanelLists::AddRVar(std::string& entry) {
         rRowCount_ = 0;
         return {};
     }
-    std::replace(entry.begin(), entry.end(), '#', 'R');
-    FieldSplitter fields;
-    fields.Assign(entry, "|=");
-    RVarFields split{std::string(fields.Field(1)), std::string(fields.Field(2)),
-                     std::string(fields.Field(3))};
-
-    GrowTo(rVarList_, ++rRowCount_);
-    rVarList_.SetText(rRowCount_, 1, split.name);
-    rVarList_.SetText(rRowCount_, 2, split.value);
-    rVarList_.SetText(rRowCount_, 3, split.description);
-
-    entry = split.name + "=" + split.value;
+    RVarFields split = SplitRVarLine(entry);
+    AddRVar(split);
     return split;
+}
+
+void ControlPanelLists::AddRVar(const RVarFields& fields) {
+    GrowTo(rVarList_, ++rRowCount_);
+    rVarList_.SetText(rRowCount_, 1, fields.name);
+    rVarList_.SetText(rRowCount_, 2, fields.value);
+    rVarList_.SetText(rRowCount_, 3, fields.description);
 }
 
 void ControlPanelLists::ShowPartSize(const ProgramHeader& header) {

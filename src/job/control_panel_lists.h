@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "translate/program_header.h"
+#include "translate/recognition.h"
 #include "variables/subprogram_call.h"
 #include "worklist/text_grid.h"
 #include "worklist/worklist.h"
@@ -73,11 +74,7 @@ enum class VVarMode : int {
 };
 
 // The fields of one R variable entry as AddRVar split it.
-struct RVarFields {
-    std::string name;
-    std::string value;
-    std::string description;
-};
+using RVarFields = RVarEntry;
 
 // The "R Variables" cell of a worklist row: the entries and, for its note, the descriptions.
 struct RVarTexts {
@@ -127,6 +124,8 @@ class ControlPanelLists {
     // "|" and "=" into name, value and description, which fill the next row; the entry then
     // becomes name=value. Returns the fields (all empty for "Clear").
     RVarFields AddRVar(std::string& entry);
+    // The next row with fields already split.
+    void AddRVar(const RVarFields& fields);
 
     // Part size in the standard number form (a leading blank for numbers that are not negative).
     void ShowPartSize(const ProgramHeader& header);

@@ -10,6 +10,7 @@
 #include "job/control_panel_lists.h"
 #include "job/job_driver.h"
 #include "job/session.h"
+#include "translate/recognition.h"
 #include "translate/translation_state.h"
 #include "variables/eval_expression.h"
 #include "worklist/row_program.h"
@@ -18,7 +19,7 @@
 namespace retracer {
 namespace {
 
-void LoadVVariables(std::string_view cell, TranslationState& state, ControlPanelLists& panel) {
+void LoadVVariables(std::string_view cell, TranslationState& state, RowVariableLists& lists) {
     std::string packed;
     for (char c : cell) {
         if (c != ' ' && c != '\n') packed += c;
@@ -35,17 +36,17 @@ void LoadVVariables(std::string_view cell, TranslationState& state, ControlPanel
         if (piece.empty() || !std::isdigit(static_cast<unsigned char>(piece.front()))) continue;
         const double k = NumericValue(piece);
         if (k >= 8) continue;
-        panel.AddVVar(VVarMode::kName, "V" + piece.substr(0, 1));
-        panel.AddVVar(VVarMode::kValue, piece.size() > 2 ? piece.substr(2) : std::string());
+        lists.vVars.emplace_back("V" + piece.substr(0, 1),
+                                 piece.size() > 2 ? piece.substr(2) : std::string());
         const std::size_t eq = piece.find('=');
         const std::string_view value =
             eq == std::string::npos ? std::string_view() : std::string_view(piece).substr(eq + 1);
-        state.vars.letters[static_cast<std::size_t>(k) + 1] =
-            static_cast<float>(EvalExpression(value, state.Eval()));
+        AssignLetterVariable(state.vars, static_cast<int>(k) + 1, value, state.machineType,
+                             &state.evalFaults);
     }
 }
 
-void LoadRVariables(const JobRowVariables& row, TranslationState& state, ControlPanelLists& panel) {
+void LoadRVariables(const JobRowVariables& row, TranslationState& state, RowVariableLists& lists) {
     FieldSplitter texts;
     texts.Assign(row.rVariables, kRVarSeparator);
     FieldSplitter notes;
@@ -54,16 +55,11 @@ void LoadRVariables(const JobRowVariables& row, TranslationState& state, Control
         // Entries are joined by " ¦ "; the blanks around them are not part of the names.
         std::string entry =
             std::string(TrimSpaces(texts.Field(i))) + "|" + std::string(notes.Field(i));
-        const RVarFields fields = panel.AddRVar(entry);
-        const std::string_view name = TrimSpaces(fields.name);
+        const RVarEntry& fields = lists.rVars.emplace_back(SplitRVarLine(entry));
         // A piece without a name (an empty cell, a trailing separator) names no variable; reading
         // it as R0 would wipe that variable.
-        if (name.empty()) continue;
-        const double n = NumericValue(name.substr(1));
-        if (n < 0 || n >= ProgramVariables::kAnyRSet) continue;
         const std::string_view value = TrimSpaces(fields.value);
-        state.vars.r[static_cast<std::size_t>(n)] = value.empty() ? "0" : std::string(value);
-        state.vars.r[ProgramVariables::kAnyRSet] = "1";
+        AssignRVariable(state.vars, TrimSpaces(fields.name), value.empty() ? "0" : value);
     }
 }
 
@@ -79,40 +75,49 @@ JobRowVariables RowVariables(const Worklist& worklist, int row) {
     return vars;
 }
 
-void LoadJobVariables(const JobRowVariables& row, const ProgramHeader& header,
-                      TranslationState& state, ControlPanelLists& panel) {
-    if (row.row <= 0 || row.fileName.empty()) return;
+RowVariableLists LoadJobVariables(const JobRowVariables& row, const ProgramHeader& header,
+                                  TranslationState& state) {
+    RowVariableLists lists;
+    if (row.row <= 0 || row.fileName.empty()) return lists;
+    lists.loaded = true;
     state.vars.letters[ProgramVariables::kLength] = static_cast<float>(header.partLength);
     state.vars.letters[ProgramVariables::kWidth] = static_cast<float>(header.partWidth);
     state.vars.letters[ProgramVariables::kThickness] = static_cast<float>(header.partThickness);
-    panel.AddVVar(VVarMode::kClear, "");
-    LoadVVariables(row.vVariables, state, panel);
-    std::string clear = "Clear";
-    panel.AddRVar(clear);
-    LoadRVariables(row, state, panel);
+    LoadVVariables(row.vVariables, state, lists);
+    LoadRVariables(row, state, lists);
+    return lists;
 }
 
-bool TranslateRow(Session& session, JobState& job, int row, JobOutcome* outcome) {
+RowVariableLists RowVariableListsOf(const JobRowVariables& row, const ProgramHeader& header) {
+    TranslationState scratch;
+    return LoadJobVariables(row, header, scratch);
+}
+
+bool TranslateRow(Session& session, int row, bool mirror, bool dimsFromJob, JobResult* result) {
     if (row < 1) return false;
-    const Worklist& worklist = session.worklist;
+    Worklist& worklist = session.worklist;
     const std::filesystem::path program = ProgramPathOfRow(worklist, row, session.worklistFolder);
-    if (!ChkPFile(session, job, program)) return false;
+    if (!ChkPFile(session, program, dimsFromJob)) return false;
     session.header.partLength = NumericValue(worklist.GetCell(row, WorklistColumn::kLength));
     session.header.partWidth = NumericValue(worklist.GetCell(row, WorklistColumn::kWidth));
     session.header.partThickness = NumericValue(worklist.GetCell(row, WorklistColumn::kThick));
-    job.currentRow = row;
-    job.rowVariables = RowVariables(worklist, row);
-    TranslationState shown;  // the lists show the row; the job loads its own copy when it scans
-    LoadJobVariables(job.rowVariables, session.header, shown, session.panel);
+    JobRequest request = RequestFor(session, session.recognizedProgram);
+    request.mirror = mirror;
+    request.dimsFromJob = dimsFromJob;
+    request.rowVariables = RowVariables(worklist, row);
+    // The lists show the row; the job loads its own copy when it scans.
+    ShowRowVariables(session.panel, RowVariableListsOf(request.rowVariables, session.header));
     if (worklist.GetCellNote(row, WorklistColumn::kRVariables).empty()) {
-        session.worklist.SetCellNote(row, WorklistColumn::kRVariables, session.header.rVarNotes);
-        job.rowVariables.rNotes = session.worklist.GetCellNote(row, WorklistColumn::kRVariables);
+        worklist.SetCellNote(row, WorklistColumn::kRVariables, session.header.rVarNotes);
+        request.rowVariables.rNotes = worklist.GetCellNote(row, WorklistColumn::kRVariables);
     }
-    // A preview is the program under its own name: an output name left over from the last run
-    // must not make it overwrite that run's drawing.
-    job.outputNameOverride.clear();
-    JobOutcome result = TranslateJob(session, job, 0, program);
-    if (outcome != nullptr) *outcome = std::move(result);
+    // A preview is the program under its own name as job 0: an output name left over from the
+    // last run must not make it overwrite that run's drawing.
+    JobResult job = TranslateJob(ResourcesOf(session), request);
+    RaiseJobMessages(session.prompt, job);
+    ShowJobResult(session.panel, job);
+    session.header = job.header;
+    if (result != nullptr) *result = std::move(job);
     return true;
 }
 

@@ -34,8 +34,7 @@ bool WorklistEditor::AddToProc(Session& session, std::string_view name,
         return false;
     }
     if (name == kAddFinish) return false;
-    JobState job;
-    if (!ChkPFile(session, job, sourceFolder / std::string(name))) return false;
+    if (!ChkPFile(session, sourceFolder / std::string(name))) return false;
     if (nextRow_ >= worklist.RowCount()) return false;  // the worklist is full
     const int row = ++nextRow_;
     const ProgramHeader& header = session.header;
@@ -65,15 +64,13 @@ int WorklistEditor::AddFiles(Session& session, const std::vector<std::string>& s
     return added;
 }
 
-bool WorklistEditor::CellClick(Session& session, JobState& job, int column, int row) {
+bool WorklistEditor::CellClick(Session& session, int column, int row) {
     bool previewed = false;
     if ((column != lastColumn_ || row != lastRow_) && column >= 0 && column < 4) {
-        job.currentRow = row;
-        job.currentColumn = column;
-        job.mirrorJob = column == WorklistColumn::kMir;
-        if (session.header.partWidth * session.header.partLength > 0) job.dimsFromJob = true;
-        previewed = TranslateRow(session, job, row);
-        job.dimsFromJob = false;
+        currentRow_ = row;
+        // Once a part size is known, the recognition keeps it for the row's own.
+        const bool dimsFromJob = session.header.partWidth * session.header.partLength > 0;
+        previewed = TranslateRow(session, row, column == WorklistColumn::kMir, dimsFromJob);
         session.panel.SetVariableListsEnabled(true);
     }
     lastColumn_ = column;

@@ -9,7 +9,6 @@
 
 namespace retracer {
 
-struct JobState;
 struct Session;
 
 // The markers AddToProc takes around a series of added files.
@@ -39,8 +38,10 @@ class WorklistEditor {
 
     // A click on a cell of the grid. The first three columns (or the row header, column 0)
     // preview the row (mirrored for "Mir"); a second click on the same cell does nothing.
-    // Returns true when a preview was made.
-    bool CellClick(Session& session, JobState& job, int column, int row);
+    // Returns true when a preview was made. The clicked row becomes the current row.
+    bool CellClick(Session& session, int column, int row);
+    // The worklist row whose variables the Control Panel edits; 0 = none.
+    int CurrentRow() const { return currentRow_; }
     // The grid lost the focus: the next click on any cell counts again.
     void FocusLost() { lastColumn_ = lastRow_ = 0; }
 
@@ -51,6 +52,7 @@ class WorklistEditor {
     int nextRow_ = 0;
     int lastColumn_ = 0;
     int lastRow_ = 0;
+    int currentRow_ = 0;
     int tipCount_ = 0;
 };
 

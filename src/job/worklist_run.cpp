@@ -1,26 +1,23 @@
 #include "job/worklist_run.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cctype>
+#include <array>
 #include <cmath>
 #include <cstdlib>
-#include <exception>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <system_error>
-#include <thread>
 
 #include "base/atomic_file.h"
 #include "base/file_lookup.h"
 #include "base/text_codec.h"
 #include "base/value_text.h"
+#include "base/worker_pool.h"
 #include "job/job_driver.h"
 #include "job/job_variables.h"
 #include "job/session.h"
 #include "labels/label_block.h"
-#include "translate/translation_state.h"
+#include "worklist/job_texts.h"
 #include "worklist/row_program.h"
 #include "worklist/worklist.h"
 
@@ -29,11 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Translation = RunReport::Translation;
-
-std::string PathText(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
 
 // The output name a row asks for, as it will be written: trimmed, a trailing ".DXF" (any case)
 // removed.
@@ -80,6 +72,7 @@ struct RowPlan {
     double width = 0;
     double thickness = 0;
     JobRowVariables vars;
+    std::array<JobTexts, 2> texts;  // what the labels show, of the normal and the mirrored copy
 };
 
 // Rows that need numbered output names: a row without an output name of its own whose program
@@ -155,6 +148,7 @@ std::vector<RowPlan> PlanRows(const Session& session, const std::vector<bool>& n
         plan.width = NumericValue(worklist.GetCell(r, WorklistColumn::kWidth));
         plan.thickness = NumericValue(worklist.GetCell(r, WorklistColumn::kThick));
         plan.vars = RowVariables(worklist, r);
+        plan.texts = {JobTextsOfRow(worklist, r, false), JobTextsOfRow(worklist, r, true)};
         plans.push_back(std::move(plan));
     }
     return plans;
@@ -166,153 +160,112 @@ void SetRowDimensions(ProgramHeader& header, const RowPlan& plan) {
     header.partThickness = plan.thickness;
 }
 
-JobState RowJob(const RowPlan& plan, bool forceSave) {
-    JobState job;
-    job.forceSave = forceSave;
-    job.dimsFromJob = true;
-    job.currentRow = plan.row;
-    job.outputNameOverride = plan.overrideName;
-    job.rowVariables = plan.vars;
-    return job;
+// One drawing of a row, its program recognised as `header` and `text`.
+JobRequest CopyRequest(const RowPlan& plan, ProgramHeader header,
+                       std::shared_ptr<const std::string> text, bool mirror, bool forceSave,
+                       int hbdCounter) {
+    JobRequest request;
+    request.program = plan.program;
+    SetRowDimensions(header, plan);
+    request.header = std::move(header);
+    request.text = std::move(text);
+    request.jobNumber = plan.jobNumber;
+    request.mirror = mirror;
+    request.forceSave = forceSave;
+    request.dimsFromJob = true;
+    request.outputName = plan.overrideName;
+    request.rowVariables = plan.vars;
+    request.texts = plan.texts[mirror ? 1 : 0];
+    request.hbdCounter = hbdCounter;
+    return request;
 }
 
-// One drawing of a row; session.header holds the row's recognised program. `counter` goes in
-// as the job's HBD counter and comes out as the label block left it.
-Translation TranslateCopy(Session& session, const RowPlan& plan, bool mirror, bool forceSave,
-                          int& counter) {
-    SetRowDimensions(session.header, plan);
-    JobState job = RowJob(plan, forceSave);
-    job.mirrorJob = mirror;
-    job.hbdCounter = counter;
-    const JobOutcome outcome = TranslateJob(session, job, plan.jobNumber, plan.program);
-    counter = job.hbdCounter;
-    return Translation{plan.row, mirror, outcome.output, outcome.written,
-                       std::move(job.diagnostics)};
+Translation TranslationOf(const RowPlan& plan, bool mirror, JobResult& result) {
+    return Translation{plan.row, mirror, result.output, result.written,
+                       std::move(result.diagnostics)};
+}
+
+// A job's result reaches the user and the Control Panel as if the job had just run.
+void ShowJob(Session& session, const JobResult& result) {
+    RaiseJobMessages(session.prompt, result);
+    ShowJobResult(session.panel, result);
+    session.header = result.header;
 }
 
 // The Control Panel shows the row after its jobs, as a click on it would.
 void ShowRow(Session& session, const RowPlan& plan) {
     SetRowDimensions(session.header, plan);
-    TranslationState shown;
-    LoadJobVariables(plan.vars, session.header, shown, session.panel);
+    ShowRowVariables(session.panel, RowVariableListsOf(plan.vars, session.header));
 }
 
-// Passes a worker's messages to whichever recording belongs to the job it is running.
-class ForwardingPrompt : public Prompt {
-  public:
-    RecordingPrompt* target = nullptr;
-    void Show(std::string_view title, std::string_view text, PromptIcon icon) override {
-        target->Show(title, text, icon);
-    }
-    bool AskYesNo(std::string_view title, std::string_view text, bool safeAnswer) override {
-        return target->AskYesNo(title, text, safeAnswer);
-    }
-};
-
-// A worker's own copy of what a job reads: settings, tool table, layer roots and the worklist are
-// copied and only read; the Control Panel lists, header and prompt are its own.
-struct Worker {
-    explicit Worker(const Session& main) : session(main.paths, prompt, store) {
-        session.settings = main.settings;
-        session.roots = main.roots;
-        session.tools = main.tools;
-        session.letters = main.letters;
-        session.destFolder = main.destFolder;
-        session.worklistFolder = main.worklistFolder;
-        // The label block reads the job texts of the row; the copy is only read, and tells no
-        // view about anything.
-        session.worklist = main.worklist;
-        session.worklist.Changes().SetChangeHandler(nullptr);
-    }
-    ForwardingPrompt prompt;
-    MemoryUserSettingsStore store;
-    Session session;
-};
-
-// Runs body(worker, index) for every index below `count` on up to workers.size() threads.
-template <typename Body>
-void ParallelFor(std::vector<std::unique_ptr<Worker>>& workers, std::size_t count, Body body) {
-    std::atomic<std::size_t> next{0};
-    std::exception_ptr failure;
-    std::mutex failureMutex;
-    auto loop = [&](Worker& worker) {
-        try {
-            for (std::size_t i = next++; i < count; i = next++) body(worker, i);
-        } catch (...) {
-            const std::lock_guard<std::mutex> lock(failureMutex);
-            if (!failure) failure = std::current_exception();
-            next = count;
-        }
-    };
-    std::vector<std::thread> threads;
-    const std::size_t used = std::min(workers.size(), count);
-    for (std::size_t t = 1; t < used; ++t) threads.emplace_back(loop, std::ref(*workers[t]));
-    if (used > 0) loop(*workers[0]);
-    for (std::thread& thread : threads) thread.join();
-    if (failure) std::rethrow_exception(failure);
-}
-
-// Replays recorded messages to the user's prompt. A question answered No stops: false.
-bool Replay(const RecordingPrompt& recorded, Session& session) {
-    for (const RecordingPrompt::Message& m : recorded.messages) {
-        if (!m.question) {
-            session.prompt.Show(m.title, m.text, m.icon);
-        } else if (!session.prompt.AskYesNo(m.title, m.text, true)) {
-            session.stopRequested = true;
-            return false;
-        }
-    }
-    return true;
+// The copies a row makes: normal, then mirrored.
+std::vector<bool> CopiesOf(const RowPlan& plan) {
+    std::vector<bool> copies;
+    if (plan.normal) copies.push_back(false);
+    if (plan.mirrored) copies.push_back(true);
+    return copies;
 }
 
 struct RunCursor {
     int hbdCounter = 0;
+    int rowsDone = 0;  // rows of the run begun so far
+    int rowsTotal = 0;
     const RowPlan* lastShown = nullptr;
+    JobResult lastResult;   // the last job, for the Control Panel
+    int lastResultRow = 0;  // its row; 0 before the first job
 };
 
-// Rows in order on the caller's session: what the user sees while it runs.
+bool Cancelled(const RunOptions& options) {
+    return options.cancelled && options.cancelled();
+}
+
+void TellProgress(const RunOptions& options, int row, int done, int total) {
+    if (options.progress) options.progress(RunProgress{row, done, total});
+}
+
+// The run ends at `row` as after the answer No to "File Not Found".
+void StopAt(Session& session, RunReport& report, int row) {
+    session.stopRequested = true;
+    report.stopped = true;
+    report.stopRow = row;
+}
+
+// Rows in order, each job shown as it finishes: what the user sees while it runs.
 void RunSerial(Session& session, const std::vector<RowPlan>& plans, const RunOptions& options,
                RunReport& report, RunCursor& cursor) {
+    const JobResources resources = ResourcesOf(session);
     for (const RowPlan& plan : plans) {
-        JobState check = RowJob(plan, options.forceSave);
-        if (!ChkPFile(session, check, plan.program)) {
-            if (session.stopRequested) {
-                report.stopped = true;
-                report.stopRow = plan.row;
-                return;
-            }
+        if (Cancelled(options)) return StopAt(session, report, plan.row);
+        TellProgress(options, plan.row, cursor.rowsDone++, cursor.rowsTotal);
+        if (!ChkPFile(session, plan.program, true)) {
+            if (session.stopRequested) return StopAt(session, report, plan.row);
             report.skipped.push_back({plan.row, plan.program, plan.missing});
             continue;
         }
-        if (plan.normal) {
-            report.translations.push_back(
-                TranslateCopy(session, plan, false, options.forceSave, cursor.hbdCounter));
-        }
-        if (plan.mirrored) {
-            report.translations.push_back(
-                TranslateCopy(session, plan, true, options.forceSave, cursor.hbdCounter));
+        for (const bool mirror : CopiesOf(plan)) {
+            JobResult result =
+                TranslateJob(resources, CopyRequest(plan, session.header, session.recognizedText,
+                                                    mirror, options.forceSave, cursor.hbdCounter));
+            cursor.hbdCounter = result.hbdCounter;
+            ShowJob(session, result);
+            report.translations.push_back(TranslationOf(plan, mirror, result));
         }
         ShowRow(session, plan);
         cursor.lastShown = &plan;
     }
 }
 
-// Rows with their programs present, translated on the workers; then their messages go to the
-// user in row order, and a question answered No ends the run there as it would have in order.
-bool RunParallelSegment(Session& session, std::vector<std::unique_ptr<Worker>>& workers,
-                        const std::vector<const RowPlan*>& segment, const RunOptions& options,
-                        RunReport& report, RunCursor& cursor) {
-    struct RowResult {
-        bool recognized = false;
-        ProgramHeader header;
-        RecordingPrompt messages;
-    };
-    std::vector<RowResult> rows(segment.size());
-    ParallelFor(workers, segment.size(), [&](Worker& worker, std::size_t i) {
-        worker.prompt.target = &rows[i].messages;
-        JobState check = RowJob(*segment[i], options.forceSave);
-        rows[i].recognized = ChkPFile(worker.session, check, segment[i]->program);
-        rows[i].header = worker.session.header;
+// Rows with their programs present, recognised and translated on several threads; then their
+// messages go to the user in row order, and a question answered No (or a cancelled run) ends
+// the run there as it would have in order.
+bool RunParallelSegment(Session& session, const std::vector<const RowPlan*>& segment,
+                        const RunOptions& options, RunReport& report, RunCursor& cursor) {
+    const JobResources resources = ResourcesOf(session);
+    const unsigned threads = static_cast<unsigned>(options.jobs);
+    std::vector<ProgramRecognition> rows(segment.size());
+    const ProgramHeader before = session.header;
+    ParallelFor(threads, segment.size(), [&](std::size_t i) {
+        rows[i] = RecognizeJobProgram(session.settings, segment[i]->program, true, before);
     });
 
     // Every copy gets the HBD counter it would have had in order: one more per job before it.
@@ -320,68 +273,76 @@ bool RunParallelSegment(Session& session, std::vector<std::unique_ptr<Worker>>& 
         std::size_t rowIndex;
         bool mirror;
         int counterIn;
-        int counterOut = 0;
-        Translation result;
-        RecordingPrompt messages;
+        bool done = false;
+        JobResult result;
     };
     std::vector<Copy> copies;
     int counter = cursor.hbdCounter;
     const bool counting = session.settings.options.renameForHbd;
     for (std::size_t i = 0; i < segment.size(); ++i) {
-        if (!rows[i].recognized) continue;
-        for (bool mirror : {false, true}) {
-            if (!(mirror ? segment[i]->mirrored : segment[i]->normal)) continue;
-            copies.push_back(Copy{i, mirror, counter, 0, {}, {}});
+        if (!rows[i].found.recognized) continue;
+        for (const bool mirror : CopiesOf(*segment[i])) {
+            copies.push_back(Copy{i, mirror, counter, false, {}});
             if (counting) counter = NextHbdCounter(counter);
         }
     }
-    auto translate = [&](Worker& worker, std::size_t k) {
+    auto translate = [&](std::size_t k) {
         Copy& copy = copies[k];
-        worker.prompt.target = &copy.messages;
-        worker.session.header = rows[copy.rowIndex].header;
-        copy.counterOut = copy.counterIn;
-        copy.result = TranslateCopy(worker.session, *segment[copy.rowIndex], copy.mirror,
-                                    options.forceSave, copy.counterOut);
+        const ProgramRecognition& row = rows[copy.rowIndex];
+        copy.result =
+            TranslateJob(resources, CopyRequest(*segment[copy.rowIndex], row.header, row.text,
+                                                copy.mirror, options.forceSave, copy.counterIn));
+        copy.done = true;
     };
-    ParallelFor(workers, copies.size(), translate);
+    // A row begins with its first copy; the run may be cancelled before any row begins.
+    const auto mayStart = [&](std::size_t k) {
+        if (k > 0 && copies[k - 1].rowIndex == copies[k].rowIndex) return true;
+        if (Cancelled(options)) return false;
+        TellProgress(options, segment[copies[k].rowIndex]->row,
+                     cursor.rowsDone + static_cast<int>(copies[k].rowIndex), cursor.rowsTotal);
+        return true;
+    };
+    ParallelFor(threads, copies.size(), translate, mayStart);
     // Should a job have moved the counter other than by one, the jobs after it are done again in
     // order with the counter carried, so the numbers still match a run in order.
-    for (std::size_t k = 0; k + 1 < copies.size(); ++k) {
-        if (copies[k].counterOut == copies[k + 1].counterIn) continue;
-        for (std::size_t j = k + 1; j < copies.size(); ++j) {
-            copies[j].counterIn = copies[j - 1].counterOut;
-            copies[j].messages = RecordingPrompt();
-            translate(*workers[0], j);
+    for (std::size_t k = 0; k + 1 < copies.size() && copies[k + 1].done; ++k) {
+        if (copies[k].result.hbdCounter == copies[k + 1].counterIn) continue;
+        for (std::size_t j = k + 1; j < copies.size() && copies[j].done; ++j) {
+            copies[j].counterIn = copies[j - 1].result.hbdCounter;
+            translate(j);
         }
         break;
     }
-    if (!copies.empty()) cursor.hbdCounter = copies.back().counterOut;
+    cursor.rowsDone += static_cast<int>(segment.size());
 
     std::size_t k = 0;
     for (std::size_t i = 0; i < segment.size(); ++i) {
         const RowPlan& plan = *segment[i];
-        if (!Replay(rows[i].messages, session)) {
-            report.stopped = true;
-            report.stopRow = plan.row;
+        if (rows[i].found.fileMissing && !ConfirmMissingProgram(session, plan.program)) {
+            StopAt(session, report, plan.row);
             return false;
         }
-        if (!rows[i].recognized) report.skipped.push_back({plan.row, plan.program, plan.missing});
+        if (!rows[i].found.recognized)
+            report.skipped.push_back({plan.row, plan.program, plan.missing});
         for (; k < copies.size() && copies[k].rowIndex == i; ++k) {
-            Replay(copies[k].messages, session);
-            report.translations.push_back(std::move(copies[k].result));
+            Copy& copy = copies[k];
+            if (!copy.done) {
+                StopAt(session, report, plan.row);
+                return false;
+            }
+            cursor.hbdCounter = copy.result.hbdCounter;
+            RaiseJobMessages(session.prompt, copy.result);
+            report.translations.push_back(TranslationOf(plan, copy.mirror, copy.result));
+            cursor.lastResult = std::move(copy.result);
+            cursor.lastResultRow = plan.row;
         }
-        if (rows[i].recognized) cursor.lastShown = &plan;
+        if (rows[i].found.recognized) cursor.lastShown = &plan;
     }
     return true;
 }
 
 void RunParallel(Session& session, const std::vector<RowPlan>& plans, const RunOptions& options,
                  RunReport& report, RunCursor& cursor) {
-    std::vector<std::unique_ptr<Worker>> workers;
-    const std::size_t count =
-        std::min<std::size_t>(static_cast<std::size_t>(options.jobs), plans.size());
-    for (std::size_t t = 0; t < count; ++t) workers.push_back(std::make_unique<Worker>(session));
-
     // A missing program asks the user whether to go on, so the rows are done in stretches
     // between missing programs, and each question comes after the messages of the rows before.
     std::vector<const RowPlan*> segment;
@@ -390,25 +351,27 @@ void RunParallel(Session& session, const std::vector<RowPlan>& plans, const RunO
             segment.push_back(&plans[i]);
             continue;
         }
-        if (!RunParallelSegment(session, workers, segment, options, report, cursor)) return;
+        if (!RunParallelSegment(session, segment, options, report, cursor)) return;
         segment.clear();
         if (i == plans.size()) break;
-        JobState check = RowJob(plans[i], options.forceSave);
-        if (!ChkPFile(session, check, plans[i].program)) {
-            if (session.stopRequested) {
-                report.stopped = true;
-                report.stopRow = plans[i].row;
-                return;
-            }
+        if (Cancelled(options)) return StopAt(session, report, plans[i].row);
+        TellProgress(options, plans[i].row, cursor.rowsDone++, cursor.rowsTotal);
+        if (!ChkPFile(session, plans[i].program, true)) {
+            if (session.stopRequested) return StopAt(session, report, plans[i].row);
             report.skipped.push_back({plans[i].row, plans[i].program, plans[i].missing});
         }
     }
-    // The Control Panel ends showing the last row, as after a run in order.
-    if (cursor.lastShown != nullptr) {
-        JobState check = RowJob(*cursor.lastShown, options.forceSave);
-        if (ChkPFile(session, check, cursor.lastShown->program))
-            ShowRow(session, *cursor.lastShown);
+    // The Control Panel ends as after a run in order: the last job shown, the last row's program
+    // recognised, its variables shown (a row that made no drawing leaves the job before it).
+    if (cursor.lastShown == nullptr) return;
+    const bool jobOfLastRow = cursor.lastResultRow == cursor.lastShown->row;
+    if (cursor.lastResultRow != 0 && !jobOfLastRow) ShowJobResult(session.panel, cursor.lastResult);
+    if (!ChkPFile(session, cursor.lastShown->program, true)) return;
+    if (jobOfLastRow) {
+        ShowJobResult(session.panel, cursor.lastResult);
+        session.header = cursor.lastResult.header;
     }
+    ShowRow(session, *cursor.lastShown);
 }
 
 void ReportUnwritten(Session& session, const RunReport& report) {
@@ -433,7 +396,7 @@ void WriteBatchList(Session& session, RunReport& report, const RunOptions& optio
         return;
     }
     report.batchList = target;
-    if (options.raiseWindow) options.raiseWindow(kNestingWindowTitle);
+    if (options.nestingWindow != nullptr) options.nestingWindow->Raise(kNestingWindowTitle);
 }
 
 void StoreInitDir(Session& session, std::string folder) {
@@ -460,18 +423,6 @@ std::string BatchListText(const std::vector<fs::path>& outputs) {
     std::string text;
     for (const fs::path& output : outputs) text += PathText(output) + "\r\n";
     return text;
-}
-
-void RaiseWindowByTitle(std::string_view title) {
-    // Only where a desktop runs and the tool is there; the result is of no interest.
-    if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) return;
-    if (std::system("command -v wmctrl >/dev/null 2>&1") != 0) return;
-    std::string quoted;
-    for (char c : title) {
-        if (std::isalnum(static_cast<unsigned char>(c)) || c == ' ') quoted += c;
-    }
-    const std::string command = "wmctrl -a '" + quoted + "' >/dev/null 2>&1";
-    [[maybe_unused]] const int ignored = std::system(command.c_str());
 }
 
 RunReport RunWorklist(Session& session, RunState& state, const RunOptions& options) {
@@ -511,10 +462,8 @@ RunReport RunWorklist(Session& session, RunState& state, const RunOptions& optio
 
     const bool counting = session.settings.options.renameForHbd;
     RunCursor cursor;
-    if (counting) {
-        cursor.hbdCounter = static_cast<int>(NumericValue(
-            session.userStore.Get(kRetracerApp, kDefaultsSection, "Counter4HBD", "0")));
-    }
+    cursor.rowsTotal = static_cast<int>(plans.size());
+    if (counting) cursor.hbdCounter = LoadHbdCounter(session.userStore);
     if (!plans.empty()) StoreInitDir(session, options.sourceFolder);
     if (options.jobs > 1 && plans.size() > 1) {
         RunParallel(session, plans, options, report, cursor);
@@ -523,12 +472,10 @@ RunReport RunWorklist(Session& session, RunState& state, const RunOptions& optio
     }
     ReportUnwritten(session, report);
     if (report.stopped) return report;
-    if (counting) {
-        session.userStore.Save(kRetracerApp, kDefaultsSection, "Counter4HBD",
-                               " " + std::to_string(cursor.hbdCounter));
-    }
+    if (counting) SaveHbdCounter(session.userStore, cursor.hbdCounter, HbdCounterText::kBatch);
     state.translateArmed = true;
     WriteBatchList(session, report, options, 1);
+    TellProgress(options, 0, cursor.rowsTotal, cursor.rowsTotal);
     return report;
 }
 
@@ -538,16 +485,26 @@ RunReport RunSelection(Session& session, RunState& state, const fs::path& folder
     if (state.selectionRunBusy) return report;
     state.selectionRunBusy = true;
     session.stopRequested = false;
-    for (const std::string& name : selected) {
+    const int total = static_cast<int>(selected.size());
+    for (int done = 0; done < total; ++done) {
+        if (Cancelled(options)) StopAt(session, report, 0);
+        if (session.stopRequested) {
+            report.stopped = true;
+            state.selectionRunBusy = false;
+            return report;
+        }
+        TellProgress(options, 0, done, total);
+        const std::string& name = selected[static_cast<std::size_t>(done)];
         const fs::path program = FindFileIgnoringCase(folder / PathFromText(name));
-        JobState job;
-        job.forceSave = options.forceSave;
-        if (ChkPFile(session, job, program)) {
+        if (ChkPFile(session, program)) {
             if (state.translateArmed) {
                 StoreInitDir(session, PathText(folder));
-                const JobOutcome outcome = TranslateJob(session, job, 0, program);
-                report.translations.push_back(Translation{0, false, outcome.output, outcome.written,
-                                                          std::move(job.diagnostics)});
+                JobRequest request = RequestFor(session, program);
+                request.forceSave = options.forceSave;
+                JobResult result = TranslateJob(ResourcesOf(session), request);
+                ShowJob(session, result);
+                report.translations.push_back(Translation{0, false, result.output, result.written,
+                                                          std::move(result.diagnostics)});
             }
         } else if (!session.stopRequested) {
             std::error_code ec;
@@ -562,6 +519,7 @@ RunReport RunSelection(Session& session, RunState& state, const fs::path& folder
     state.translateArmed = true;
     ReportUnwritten(session, report);
     WriteBatchList(session, report, options, 2);
+    TellProgress(options, 0, total, total);
     state.selectionRunBusy = false;
     return report;
 }

@@ -23,16 +23,35 @@ struct RunState {
     bool selectionRunBusy = false;
 };
 
+// The desktop's side of a run: brings the nesting application's window to the front once
+// Batch.lst is written. The desktop application implements it; the command-line tool has none.
+class NestingWindow {
+  public:
+    virtual ~NestingWindow() = default;
+    // Failures are the implementation's to ignore.
+    virtual void Raise(std::string_view title) = 0;
+};
+
+// Where a long run is: the row being translated, rows finished and rows in the run.
+struct RunProgress {
+    int row = 0;  // 0 in a selection run
+    int rowsDone = 0;
+    int rowsTotal = 0;
+};
+
 struct RunOptions {
     bool forceSave = true;     // the Process button saves every job under its own name
     std::string sourceFolder;  // the source folder as shown; stored under "InitDir"
-    // Translations at once in a worklist run; 1 runs row by row on the caller's session. With
-    // more, the Control Panel ends showing the last row's program and variables but not its
-    // subprogram list: meant for callers that show no Control Panel while the run goes on.
+    // Translations at once in a worklist run; 1 runs row by row. Either way messages, the
+    // Control Panel and the outputs end as after a run in order.
     int jobs = 1;
-    // Brings the nesting application's window to the front after Batch.lst is written; may be
-    // empty. Failures are the callee's to ignore.
-    std::function<void(std::string_view title)> raiseWindow;
+    NestingWindow* nestingWindow = nullptr;
+    // Told before each row is translated. With more than one job it is called from the run's
+    // threads (one call at a time), so it must only hand the figures on.
+    std::function<void(const RunProgress&)> progress;
+    // Asked before each row is translated (from the run's threads too): true stops the run
+    // there exactly as answering No to "File Not Found" does.
+    std::function<bool()> cancelled;
 };
 
 // What a run did, for the caller to show or print.
@@ -50,8 +69,8 @@ struct RunReport {
         bool missing = false;  // else not a program file
     };
     bool duplicateNames = false;  // nothing was translated
-    bool stopped = false;         // the user answered No to "File Not Found"
-    int stopRow = 0;              // the row to make active after a stop
+    bool stopped = false;  // the user answered No to "File Not Found", or the run was cancelled
+    int stopRow = 0;       // the row to make active after a stop
     std::vector<Translation> translations;
     std::vector<SkippedRow> skipped;
     std::filesystem::path batchList;  // written Batch.lst, empty when none
@@ -64,7 +83,8 @@ struct RunReport {
 // once for its mirrored quantity, with its size, variables and output name; rows naming the same
 // program are numbered. Questions and messages go to session.prompt in row order, whatever
 // options.jobs is; with more than one job the output is the same, file for file and byte for
-// byte, as a run in row order.
+// byte, as a run in row order. Parallel jobs share the session's settings, tool table and
+// letters, and nothing else.
 RunReport RunWorklist(Session& session, RunState& state, const RunOptions& options);
 
 // The selection run: the given files of the source folder in order, each as job 0.
@@ -78,9 +98,5 @@ RunReport ProcessButton(Session& session, RunState& state, const std::filesystem
 
 // The text of Batch.lst: every path followed by CR LF.
 std::string BatchListText(const std::vector<std::filesystem::path>& outputs);
-
-// Brings a window to the front by its title where the desktop offers a way (wmctrl); every
-// failure is ignored.
-void RaiseWindowByTitle(std::string_view title);
 
 }  // namespace retracer

@@ -28,11 +28,10 @@ std::string_view LastPathPart(std::string_view path) {
 // Every text of the block goes in with z 0 and no rotation.
 struct TextOut {
     DrawingWriter& writer;
-    std::string& errText;
     void operator()(double x, double y, double height, std::string_view text,
                     std::string_view layer, int colour) const {
-        writer.AddText(errText, static_cast<float>(x), static_cast<float>(y), 0,
-                       static_cast<float>(height), 0, text, layer, colour);
+        writer.AddText(static_cast<float>(x), static_cast<float>(y), 0, static_cast<float>(height),
+                       0, text, layer, colour);
     }
 };
 
@@ -96,10 +95,9 @@ std::string LabelFileName(std::string_view outputPath) {
     return std::string(name);
 }
 
-void AddLabelBlock(DrawingWriter& writer, std::string& errText, const LabelBlockInput& in,
-                   const LayerKeyLookup& layerFor, std::vector<LabelField>& fields,
-                   int& hbdCounter) {
-    const TextOut out{writer, errText};
+void AddLabelBlock(DrawingWriter& writer, const LabelBlockInput& in, const LayerKeyLookup& layerFor,
+                   std::vector<LabelField>& fields, int& hbdCounter) {
+    const TextOut out{writer};
     const double length = in.partLength;
     const double width = in.partWidth;
 
@@ -117,9 +115,9 @@ void AddLabelBlock(DrawingWriter& writer, std::string& errText, const LabelBlock
     if (in.attachBarcode) {
         const std::string name(LastPathPart(in.programPath));
         const double x = length / 1.4;
-        DrawBarcode(writer, errText, "%11" + name + " P", x, 1.1 * width, length, width);
-        DrawBarcode(writer, errText, "%11" + name + " W", x, 1.02 * width, length, width);
-        DrawBarcode(writer, errText, name, x, -width / 12, length, width);
+        DrawBarcode(writer, "%11" + name + " P", x, 1.1 * width, length, width);
+        DrawBarcode(writer, "%11" + name + " W", x, 1.02 * width, length, width);
+        DrawBarcode(writer, name, x, -width / 12, length, width);
         out(length / 1.5, 1.1 * width, th, "N", "Retracer", 7);
         out(length / 1.5, 1.03 * width, th, "M", "Retracer", 7);
     }
@@ -131,12 +129,15 @@ void AddLabelBlock(DrawingWriter& writer, std::string& errText, const LabelBlock
 
 int LoadHbdCounter(const UserSettingsStore& store) {
     // A hand-edited or damaged value starts the count afresh rather than overflowing.
-    const double value = NumericValue(store.Get("Retracer", "Defaults", "Counter4HBD", "0"));
+    const double value =
+        NumericValue(store.Get(kRetracerApp, kDefaultsSection, "Counter4HBD", "0"));
     return value >= 0 && value <= kHbdCounterLimit ? static_cast<int>(value) : 0;
 }
 
-void SaveHbdCounter(UserSettingsStore& store, int counter) {
-    store.Save("Retracer", "Defaults", "Counter4HBD", std::to_string(counter));
+void SaveHbdCounter(UserSettingsStore& store, int counter, HbdCounterText form) {
+    const std::string text = std::to_string(counter);
+    store.Save(kRetracerApp, kDefaultsSection, "Counter4HBD",
+               form == HbdCounterText::kBatch ? " " + text : text);
 }
 
 }  // namespace retracer

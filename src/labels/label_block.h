@@ -55,7 +55,7 @@ struct LabelBlockInput {
 // Writes the label block: relay instructions, job texts, version line, description, file name,
 // barcodes and the HBD marker. Completes each label field's `text` from the job's texts on the
 // way and advances `hbdCounter` when the marker is written.
-void AddLabelBlock(DrawingWriter& writer, std::string& errText, const LabelBlockInput& input,
+void AddLabelBlock(DrawingWriter& writer, const LabelBlockInput& input,
                    const LayerKeyLookup& layerFor, std::vector<LabelField>& fields,
                    int& hbdCounter);
 
@@ -70,9 +70,12 @@ int NextHbdCounter(int counter);
 // The file name a drawing's label shows: no folder, without the last four characters (".DXF").
 std::string LabelFileName(std::string_view outputPath);
 
-// The per-user HBD counter, for callers that translate a single job. A batch run carries the
-// counter itself and stores it once at its end.
+// The per-user HBD counter under "Counter4HBD". A single job loads and stores it around itself;
+// a batch run carries it from job to job and stores it once at its end, with one leading space
+// as it always has. A stored value that is not a counter (damaged, hand-edited) reads as 0.
+enum class HbdCounterText { kSingleJob, kBatch };
 int LoadHbdCounter(const UserSettingsStore& store);
-void SaveHbdCounter(UserSettingsStore& store, int counter);
+void SaveHbdCounter(UserSettingsStore& store, int counter,
+                    HbdCounterText form = HbdCounterText::kSingleJob);
 
 }  // namespace retracer

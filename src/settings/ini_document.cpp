@@ -24,13 +24,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == text.npos) return {};
-    const std::size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
 std::string_view FirstCharacters(std::string_view utf8, std::size_t count) {
     std::size_t pos = 0;
     for (std::size_t n = 0; n < count && pos < utf8.size(); ++n) {

@@ -28,8 +28,8 @@ struct Shape {
 
 void Line(const HoleOutput& out, std::string_view layer, double x1, double y1, double x2,
           double y2) {
-    out.writer.AddLine(out.errText, static_cast<float>(x1), static_cast<float>(y1), 0,
-                       static_cast<float>(x2), static_cast<float>(y2), 0, layer, kHoleColour);
+    out.writer.AddLine(static_cast<float>(x1), static_cast<float>(y1), 0, static_cast<float>(x2),
+                       static_cast<float>(y2), 0, layer, kHoleColour);
 }
 
 double Mirrored(const HoleOutput& out, double x) {
@@ -42,9 +42,8 @@ void DrawShape(const HoleOutput& out, const Shape& s, std::string_view layer) {
     switch (s.code) {
         case 5:
         case -5:
-            out.writer.AddCircle(out.errText, static_cast<float>(Mirrored(out, s.x)),
-                                 static_cast<float>(s.y), 0, static_cast<float>(half), layer,
-                                 kHoleColour);
+            out.writer.AddCircle(static_cast<float>(Mirrored(out, s.x)), static_cast<float>(s.y), 0,
+                                 static_cast<float>(half), layer, kHoleColour);
             return;
         case 1:
         case 2: {

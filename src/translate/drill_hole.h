@@ -18,7 +18,6 @@ inline constexpr int kHoleColour = 4;
 // mirrored jobs are reflected.
 struct HoleOutput {
     DrawingWriter& writer;
-    std::string& errText;
     const TranslationState& state;
     const TranslationOptions& options;
     const ToolTable& tools;

@@ -219,10 +219,10 @@ void GenesisEvTranslator::HeaderLine() {
     std::string& layer = ctx_.state.borderLayer;
     layer = BorderLayerName(ctx_.roots, s);
     DrawingWriter& w = ctx_.writer;
-    w.AddLine(job.errText, 0, 0, 0, 0, h, 0, layer, kOutlineColour);
-    w.AddLine(job.errText, 0, h, 0, l, h, 0, layer, kOutlineColour);
-    w.AddLine(job.errText, l, h, 0, l, 0, 0, layer, kOutlineColour);
-    w.AddLine(job.errText, l, 0, 0, 0, 0, 0, layer, kOutlineColour);
+    w.AddLine(0, 0, 0, 0, h, 0, layer, kOutlineColour);
+    w.AddLine(0, h, 0, l, h, 0, layer, kOutlineColour);
+    w.AddLine(l, h, 0, l, 0, 0, layer, kOutlineColour);
+    w.AddLine(l, 0, 0, 0, 0, 0, layer, kOutlineColour);
 }
 
 // The value of an OFFS or VARV entry. Entries are written "#n=value|note"; the value is the text

@@ -65,7 +65,6 @@ class GenesisEvTranslator {
     void TranslateLine(FieldSplitter& line, std::string_view file, int lineNumber);
 
     // Translation state of the dialect, for tests and the Control Panel.
-    int CurrentSide() const { return curSide_; }
     const BlockParams& LastBlock() const { return params_; }
     std::array<float, 3> LastGiven() const { return lastGiven_; }
     int OpenConditions() const;

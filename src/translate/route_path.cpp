@@ -39,7 +39,7 @@ void StartPathIfNeeded(const RouteOutput& out) {
     if (state.pathOpen) EndRoutePath(out);
     const float lineFeed = out.line ? static_cast<float>(WordValue(*out.line, 'F', state)) : 0.0f;
     state.routeLayer = RouteLayerName(state, out.roots, DepthInVertices(out), lineFeed);
-    out.writer.BeginPolyline(out.errText, state.routeLayer, kRouteColour);
+    out.writer.BeginPolyline(state.routeLayer, kRouteColour);
     state.pathOpen = true;
     const float z0 = DepthInVertices(out) ? state.curZ : 0.0f;
     PutVertex(out, DrawnX(out, state.curX), state.curY, z0, 0, VertexMode::kHold);
@@ -58,7 +58,7 @@ void PutVertex(const RouteOutput& out, float x, float y, float z, float bulge, V
     TranslationState& state = out.state;
     if (mode == VertexMode::kWriteWaiting) {
         const PendingVertex& v = state.lastVertex;
-        out.writer.AddVertex(out.errText, v.x, v.y, v.z, state.routeLayer, kRouteColour, bulge);
+        out.writer.AddVertex(v.x, v.y, v.z, state.routeLayer, kRouteColour, bulge);
     } else if (mode != VertexMode::kHold) {
         return;
     }
@@ -115,7 +115,7 @@ void EndRoutePath(const RouteOutput& out) {
     TranslationState& state = out.state;
     if (state.pathOpen) {
         PutVertex(out, 0, 0, 0, 0, VertexMode::kWriteWaiting);
-        out.writer.EndPolyline(out.errText);
+        out.writer.EndPolyline();
         state.pathOpen = false;
     }
     state.routeLayer.clear();

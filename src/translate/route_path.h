@@ -16,7 +16,6 @@ inline constexpr int kRouteColour = 3;
 // goes into the layer of a path that starts on it; without one the layer has no "_F" part.
 struct RouteOutput {
     DrawingWriter& writer;
-    std::string& errText;
     TranslationState& state;
     const TranslationOptions& options;
     const LayerRoots& roots;

@@ -20,12 +20,6 @@ int NearestInt(double v) {
     return static_cast<int>(rounded);
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
 }  // namespace
 
 const DrillTool* ToolTable::Find(int tool) const {

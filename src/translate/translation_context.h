@@ -25,12 +25,11 @@ struct TranslationContext {
     DrawingWriter& writer;
 
     HoleOutput Holes() const {
-        return HoleOutput{writer,        job.errText,       state,          options, tools, roots,
-                          job.mirrorJob, header.partLength, job.unitDivisor};
+        return HoleOutput{writer, state,         options,           tools,
+                          roots,  job.mirrorJob, header.partLength, job.unitDivisor};
     }
     RouteOutput Routes(FieldSplitter* line) const {
-        return RouteOutput{writer,        job.errText,       state, options, roots,
-                           job.mirrorJob, header.partLength, line};
+        return RouteOutput{writer, state, options, roots, job.mirrorJob, header.partLength, line};
     }
     // Reports a problem in the input; the job goes on.
     void Warn(std::string file, int line, std::string message) const {

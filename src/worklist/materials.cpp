@@ -10,13 +10,6 @@ namespace fs = std::filesystem;
 namespace retracer {
 namespace {
 
-std::string_view TrimBlanks(std::string_view text) {
-    constexpr std::string_view kBlanks = " \t";
-    const std::size_t first = text.find_first_not_of(kBlanks);
-    if (first == text.npos) return {};
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
 char SeparatorOf(std::string_view line) {
     for (char separator : {'\t', ';', ','})
         if (line.find(separator) != line.npos) return separator;

@@ -8,6 +8,7 @@
 
 #include "base/atomic_file.h"
 #include "base/field_splitter.h"
+#include "base/file_lookup.h"
 #include "base/text_codec.h"
 #include "settings/user_store.h"
 #include "worklist/worklist.h"
@@ -172,8 +173,7 @@ bool LoadWorklistFile(const std::filesystem::path& file, Worklist& worklist, std
     if (!ReadWholeFile(file, bytes, error)) return false;
     std::string message;
     if (LoadWorklistText(bytes, worklist, &message)) return true;
-    const std::u8string name = file.u8string();
-    return Fail(error, std::string(name.begin(), name.end()) + ": " + message);
+    return Fail(error, PathText(file) + ": " + message);
 }
 
 std::string WorklistCsvText(const Worklist& worklist) {
