@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "base/file_lookup.h"
 #include "base/value_text.h"
 #include "job/job_driver.h"
 #include "job/job_variables.h"
@@ -15,8 +16,7 @@ namespace {
 constexpr int kColumns = Worklist::kColumnCount;
 
 std::string FolderText(const std::filesystem::path& folder) {
-    const std::u8string text = folder.u8string();
-    std::string out(text.begin(), text.end());
+    std::string out = PathText(folder);
     if (!out.empty() && out.back() != '/' && out.back() != '\\') {
         out += static_cast<char>(std::filesystem::path::preferred_separator);
     }

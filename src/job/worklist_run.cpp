@@ -258,17 +258,28 @@ void RunSerial(Session& session, const std::vector<RowPlan>& plans, const RunOpt
 // Rows with their programs present, recognised and translated on several threads; then their
 // messages go to the user in row order, and a question answered No (or a cancelled run) ends
 // the run there as it would have in order.
-bool RunParallelSegment(Session& session, const std::vector<const RowPlan*>& segment,
-                        const RunOptions& options, RunReport& report, RunCursor& cursor) {
-    const JobResources resources = ResourcesOf(session);
-    const unsigned threads = static_cast<unsigned>(options.jobs);
-    std::vector<ProgramRecognition> rows(segment.size());
-    const ProgramHeader before = session.header;
-    ParallelFor(threads, segment.size(), [&](std::size_t i) {
-        rows[i] = RecognizeJobProgram(session.settings, segment[i]->program, true, before);
-    });
+class ParallelSegment {
+  public:
+    ParallelSegment(Session& session, const std::vector<const RowPlan*>& segment,
+                    const RunOptions& options)
+        : session_(session),
+          resources_(ResourcesOf(session)),
+          segment_(segment),
+          options_(options),
+          threads_(static_cast<unsigned>(options.jobs)),
+          rows_(segment.size()) {}
 
-    // Every copy gets the HBD counter it would have had in order: one more per job before it.
+    // False when the run stops in this segment.
+    bool Run(RunReport& report, RunCursor& cursor) {
+        Recognize();
+        PlanCopies(cursor.hbdCounter);
+        Translate(cursor);
+        cursor.rowsDone += static_cast<int>(segment_.size());
+        return Replay(report, cursor);
+    }
+
+  private:
+    // One drawing of a row, with the HBD counter it would have had in a run in order.
     struct Copy {
         std::size_t rowIndex;
         bool mirror;
@@ -276,70 +287,97 @@ bool RunParallelSegment(Session& session, const std::vector<const RowPlan*>& seg
         bool done = false;
         JobResult result;
     };
-    std::vector<Copy> copies;
-    int counter = cursor.hbdCounter;
-    const bool counting = session.settings.options.renameForHbd;
-    for (std::size_t i = 0; i < segment.size(); ++i) {
-        if (!rows[i].found.recognized) continue;
-        for (const bool mirror : CopiesOf(*segment[i])) {
-            copies.push_back(Copy{i, mirror, counter, false, {}});
-            if (counting) counter = NextHbdCounter(counter);
-        }
-    }
-    auto translate = [&](std::size_t k) {
-        Copy& copy = copies[k];
-        const ProgramRecognition& row = rows[copy.rowIndex];
-        copy.result =
-            TranslateJob(resources, CopyRequest(*segment[copy.rowIndex], row.header, row.text,
-                                                copy.mirror, options.forceSave, copy.counterIn));
-        copy.done = true;
-    };
-    // A row begins with its first copy; the run may be cancelled before any row begins.
-    const auto mayStart = [&](std::size_t k) {
-        if (k > 0 && copies[k - 1].rowIndex == copies[k].rowIndex) return true;
-        if (Cancelled(options)) return false;
-        TellProgress(options, segment[copies[k].rowIndex]->row,
-                     cursor.rowsDone + static_cast<int>(copies[k].rowIndex), cursor.rowsTotal);
-        return true;
-    };
-    ParallelFor(threads, copies.size(), translate, mayStart);
-    // Should a job have moved the counter other than by one, the jobs after it are done again in
-    // order with the counter carried, so the numbers still match a run in order.
-    for (std::size_t k = 0; k + 1 < copies.size() && copies[k + 1].done; ++k) {
-        if (copies[k].result.hbdCounter == copies[k + 1].counterIn) continue;
-        for (std::size_t j = k + 1; j < copies.size() && copies[j].done; ++j) {
-            copies[j].counterIn = copies[j - 1].result.hbdCounter;
-            translate(j);
-        }
-        break;
-    }
-    cursor.rowsDone += static_cast<int>(segment.size());
 
-    std::size_t k = 0;
-    for (std::size_t i = 0; i < segment.size(); ++i) {
-        const RowPlan& plan = *segment[i];
-        if (rows[i].found.fileMissing && !ConfirmMissingProgram(session, plan.program)) {
-            StopAt(session, report, plan.row);
-            return false;
+    void Recognize() {
+        const ProgramHeader before = session_.header;
+        ParallelFor(threads_, segment_.size(), [&](std::size_t i) {
+            rows_[i] = RecognizeJobProgram(session_.settings, segment_[i]->program, true, before);
+        });
+    }
+
+    // Every copy's counter is one more than the copy's before when the labels count.
+    void PlanCopies(int counter) {
+        const bool counting = session_.settings.options.renameForHbd;
+        for (std::size_t i = 0; i < segment_.size(); ++i) {
+            if (!rows_[i].found.recognized) continue;
+            for (const bool mirror : CopiesOf(*segment_[i])) {
+                copies_.push_back(Copy{i, mirror, counter, false, {}});
+                if (counting) counter = NextHbdCounter(counter);
+            }
         }
-        if (!rows[i].found.recognized)
-            report.skipped.push_back({plan.row, plan.program, plan.missing});
-        for (; k < copies.size() && copies[k].rowIndex == i; ++k) {
-            Copy& copy = copies[k];
-            if (!copy.done) {
-                StopAt(session, report, plan.row);
+    }
+
+    void TranslateCopy(std::size_t k) {
+        Copy& copy = copies_[k];
+        const ProgramRecognition& row = rows_[copy.rowIndex];
+        copy.result =
+            TranslateJob(resources_, CopyRequest(*segment_[copy.rowIndex], row.header, row.text,
+                                                 copy.mirror, options_.forceSave, copy.counterIn));
+        copy.done = true;
+    }
+
+    void Translate(const RunCursor& cursor) {
+        // A row begins with its first copy: the run may be cancelled before any row begins, and
+        // the rows begun are always the first few.
+        const auto mayStart = [&](std::size_t k) {
+            const std::size_t row = copies_[k].rowIndex;
+            if (k > 0 && copies_[k - 1].rowIndex == row) return true;
+            if (Cancelled(options_)) return false;
+            TellProgress(options_, segment_[row]->row, cursor.rowsDone + static_cast<int>(row),
+                         cursor.rowsTotal);
+            return true;
+        };
+        ParallelFor(
+            threads_, copies_.size(), [this](std::size_t k) { TranslateCopy(k); }, mayStart);
+        // Should a job have moved the counter other than by one, the jobs after it are done
+        // again in order with the counter carried, so the numbers still match a run in order.
+        for (std::size_t k = 0; k + 1 < copies_.size() && copies_[k + 1].done; ++k) {
+            if (copies_[k].result.hbdCounter == copies_[k + 1].counterIn) continue;
+            for (std::size_t j = k + 1; j < copies_.size() && copies_[j].done; ++j) {
+                copies_[j].counterIn = copies_[j - 1].result.hbdCounter;
+                TranslateCopy(j);
+            }
+            break;
+        }
+    }
+
+    bool Replay(RunReport& report, RunCursor& cursor) {
+        std::size_t k = 0;
+        for (std::size_t i = 0; i < segment_.size(); ++i) {
+            const RowPlan& plan = *segment_[i];
+            // A program gone since the run was planned asks now, in its place.
+            if (rows_[i].found.fileMissing && !ConfirmMissingProgram(session_, plan.program)) {
+                StopAt(session_, report, plan.row);
                 return false;
             }
-            cursor.hbdCounter = copy.result.hbdCounter;
-            RaiseJobMessages(session.prompt, copy.result);
-            report.translations.push_back(TranslationOf(plan, copy.mirror, copy.result));
-            cursor.lastResult = std::move(copy.result);
-            cursor.lastResultRow = plan.row;
+            if (!rows_[i].found.recognized) {
+                report.skipped.push_back({plan.row, plan.program, plan.missing});
+            }
+            for (; k < copies_.size() && copies_[k].rowIndex == i; ++k) {
+                Copy& copy = copies_[k];
+                if (!copy.done) {
+                    StopAt(session_, report, plan.row);
+                    return false;
+                }
+                cursor.hbdCounter = copy.result.hbdCounter;
+                RaiseJobMessages(session_.prompt, copy.result);
+                report.translations.push_back(TranslationOf(plan, copy.mirror, copy.result));
+                cursor.lastResult = std::move(copy.result);
+                cursor.lastResultRow = plan.row;
+            }
+            if (rows_[i].found.recognized) cursor.lastShown = &plan;
         }
-        if (rows[i].found.recognized) cursor.lastShown = &plan;
+        return true;
     }
-    return true;
-}
+
+    Session& session_;
+    const JobResources resources_;
+    const std::vector<const RowPlan*>& segment_;
+    const RunOptions& options_;
+    const unsigned threads_;
+    std::vector<ProgramRecognition> rows_;
+    std::vector<Copy> copies_;
+};
 
 void RunParallel(Session& session, const std::vector<RowPlan>& plans, const RunOptions& options,
                  RunReport& report, RunCursor& cursor) {
@@ -351,7 +389,7 @@ void RunParallel(Session& session, const std::vector<RowPlan>& plans, const RunO
             segment.push_back(&plans[i]);
             continue;
         }
-        if (!RunParallelSegment(session, segment, options, report, cursor)) return;
+        if (!ParallelSegment(session, segment, options).Run(report, cursor)) return;
         segment.clear();
         if (i == plans.size()) break;
         if (Cancelled(options)) return StopAt(session, report, plans[i].row);

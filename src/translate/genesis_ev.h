@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,6 +92,24 @@ class GenesisEvTranslator {
     // Line preparation and sections.
     void PrepareLine(const std::string& raw);
     bool HandleKeyWord(std::string_view& keyWord);
+    enum class SectionAction {
+        kNone,
+        kHeader,
+        kOffsOn,
+        kOffsOff,
+        kVarvOn,
+        kVarvOff,
+        kVarOn,
+        kVarOff,
+        kSideEnd,
+        kSide
+    };
+    struct SectionWord {
+        SectionAction action = SectionAction::kNone;
+        int side = 0;  // of a "SIDE#n{" word
+    };
+    static std::optional<SectionWord> FindSectionWord(std::string_view keyWord);
+    void ApplySectionWord(const SectionWord& word, std::string_view& keyWord);
     std::string_view DataValueText();
     void HeaderLine();
     void OffsetLine();
