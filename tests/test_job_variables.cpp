@@ -130,6 +130,12 @@ TEST_F(TranslateRowTest, PreviewUsesTheRowsSizeAndExpressionVariables) {
     EXPECT_EQ(result.output, root_ / "HALF.M.DXF");
     EXPECT_EQ(HoleXs(result.output), std::vector<double>{300});  // 600 - 300
 
+    // A file name typed in other letter case finds the program and draws it.
+    session_->worklist.SetCell(2, WorklistColumn::kFilename, "half.pgm");
+    ASSERT_TRUE(TranslateRow(*session_, 2, false, true, &result));
+    EXPECT_EQ(result.output, root_ / "HALF.DXF");
+    EXPECT_EQ(HoleXs(result.output), std::vector<double>{300});
+
     // Rows without a program preview nothing.
     EXPECT_FALSE(TranslateRow(*session_, 0, false, false, &result));
     EXPECT_FALSE(TranslateRow(*session_, 3, false, false, &result));

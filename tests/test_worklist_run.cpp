@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/atomic_file.h"
+#include "job/control_panel_lists.h"
 #include "job/session.h"
 #include "job/worklist_run.h"
 #include "settings/user_store.h"
@@ -223,6 +224,16 @@ TEST_F(WorklistRunTest, ParallelRunMatchesTheRunInOrderByteForByte) {
             batchList.replace(at, dest.string().size(), "DEST");
         }
         outcome.push_back(batchList);
+        // The Control Panel ends the same: the last row's variables, calls and size.
+        const ControlPanelLists& panel = session_->panel;
+        for (const TextGrid* grid :
+             {&panel.VVarList(), &panel.RVarList(), &panel.DimList(), &panel.SubList()}) {
+            std::string cells;
+            for (int r = 1; r <= grid->RowCount(); ++r)
+                for (int c = 1; c <= grid->ColumnCount(); ++c) cells += grid->Text(r, c) + "|";
+            outcome.push_back(cells);
+        }
+        outcome.push_back(panel.Labels().Dimensions() + "|" + panel.Labels().Comment());
         return outcome;
     };
     const std::vector<std::string> serial = runInto(root_ / "serial", 1);

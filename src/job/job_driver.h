@@ -110,7 +110,7 @@ void ShowJobResult(ControlPanelLists& panel, const JobResult& result);
 void ShowRowVariables(ControlPanelLists& panel, const RowVariableLists& lists);
 
 // The session's side of a job: its resources, and a request for the program the session
-// recognised last (header and text), with the session's HBD counter left at 0.
+// recognised last (header and text), as job 0 of no row with the HBD counter at 0.
 JobResources ResourcesOf(const Session& session);
 JobRequest RequestFor(const Session& session, const std::filesystem::path& program);
 

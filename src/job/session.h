@@ -43,7 +43,7 @@ struct Session {
     // by jobs running at the same time).
     std::shared_ptr<const LetterLibrary> letters;
 
-    // Set when the user answers No to "File Not Found": the running batch stops.
+    // Set when the user answers No to "File Not Found" or cancels a run: the running batch stops.
     bool stopRequested = false;
 
     Prompt& prompt;
