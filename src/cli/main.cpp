@@ -15,6 +15,7 @@
 
 #include "cli/batch_command.h"
 #include "cli/command_session.h"
+#include "cli/render_command.h"
 #include "settings/app_folder.h"
 #include "settings/ini_file.h"
 #include "settings/options.h"
@@ -256,7 +257,11 @@ int main(int argc, char** argv) {
     batch->add_flag("--json", batchOptions.json, "Print a JSON summary");
     batch->add_flag("--verbose", batchOptions.verbose, "Print the diagnostics");
 
+    retracer::cli::RenderArgs renderArgs;
+    auto* render = retracer::cli::AddRenderCommand(app, renderArgs);
+
     CLI11_PARSE(app, argc, argv);
+    if (*render) return retracer::cli::RunRender(renderArgs, argc, argv);
     if (*translate) return RunTranslate(translateOptions, argv[0]);
     if (*batch) {
         StderrPrompt prompt;

@@ -1,0 +1,374 @@
+#include "view/drawing_renderer.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <string>
+
+#include <boost/geometry.hpp>
+#include <boost/geometry/index/rtree.hpp>
+
+namespace retracer::view {
+namespace {
+
+namespace bg = boost::geometry;
+namespace bgi = boost::geometry::index;
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDegree = kPi / 180.0;
+constexpr int kMaxBlockDepth = 16;
+// Curves are cut into chords that stray at most this far (device pixels) from the true curve.
+constexpr double kChordTolerance = 0.2;
+
+using IndexPoint = bg::model::point<float, 2, bg::cs::cartesian>;
+using IndexBox = bg::model::box<IndexPoint>;
+using IndexValue = std::pair<IndexBox, std::uint32_t>;
+
+// Float boxes halve the index; rounding them outwards keeps every entity inside its box.
+IndexBox ToIndexBox(const Box2& b) {
+    const auto down = [](double v) {
+        const auto f = static_cast<float>(v);
+        return static_cast<double>(f) > v ? std::nextafter(f, -INFINITY) : f;
+    };
+    const auto up = [](double v) {
+        const auto f = static_cast<float>(v);
+        return static_cast<double>(f) < v ? std::nextafter(f, INFINITY) : f;
+    };
+    return IndexBox(IndexPoint(down(b.minX), down(b.minY)), IndexPoint(up(b.maxX), up(b.maxY)));
+}
+
+// Drawing to device: x' = a x + c y + e, y' = b x + d y + f.
+struct Affine {
+    double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
+    QPointF Map(double x, double y) const { return {a * x + c * y + e, b * x + d * y + f}; }
+    // The largest stretch, so that a length in drawing units is never under-estimated in
+    // device pixels.
+    double Stretch() const { return std::max(std::hypot(a, b), std::hypot(c, d)); }
+    Affine Then(const Affine& o) const {  // apply this, then o
+        return {o.a * a + o.c * b, o.b * a + o.d * b,       o.a * c + o.c * d,
+                o.b * c + o.d * d, o.a * e + o.c * f + o.e, o.b * e + o.d * f + o.f};
+    }
+};
+
+// Lines gathered per colour and drawn with one call each; dots likewise.
+struct Batches {
+    std::vector<std::pair<QRgb, std::vector<QLineF>>> lines;
+    std::vector<std::pair<QRgb, std::vector<QPointF>>> dots;
+    template <typename T>
+    static std::vector<T>& For(std::vector<std::pair<QRgb, std::vector<T>>>& list, QRgb colour) {
+        for (auto& [c, items] : list) {
+            if (c == colour) return items;
+        }
+        list.emplace_back(colour, std::vector<T>());
+        return list.back().second;
+    }
+};
+
+class Painter {
+  public:
+    Painter(const DisplayDrawing& drawing, QPainter& painter, const RenderOptions& options)
+        : drawing_(drawing), painter_(painter), options_(options) {
+        contrast_ = DrawingRenderer::IndexColour(7, options.background).rgb();
+        for (int i = 0; i < 256; ++i)
+            palette_[static_cast<std::size_t>(i)] =
+                DrawingRenderer::IndexColour(i, options.background).rgb();
+    }
+
+    void Entity(const DisplayEntity& e, const Affine& m, QRgb byBlock, int depth) {
+        const DisplayLayer* layer =
+            e.layer < drawing_.layers.size() ? &drawing_.layers[e.layer] : nullptr;
+        if (layer != nullptr && !layer->visible) return;
+        const QRgb colour = Colour(e.colour, layer, byBlock);
+        const double* v = drawing_.values.data() + e.first;
+        switch (e.kind) {
+            case DisplayKind::kLine:
+                Line(colour, m.Map(v[0], v[1]), m.Map(v[3], v[4]));
+                break;
+            case DisplayKind::kCircle:
+                Arc(colour, m, v[0], v[1], v[3], 0, 360);
+                break;
+            case DisplayKind::kArc: {
+                double sweep = std::fmod(v[5] - v[4], 360.0);
+                if (sweep <= 0) sweep += 360.0;
+                Arc(colour, m, v[0], v[1], v[3], v[4], sweep);
+                break;
+            }
+            case DisplayKind::kText:
+                Text(colour, m, v, drawing_.texts[e.aux]);
+                break;
+            case DisplayKind::kSolid:
+                Solid(colour, m, v);
+                break;
+            case DisplayKind::kPolyline:
+                Polyline(colour, m, v, e.count, e.closed);
+                break;
+            case DisplayKind::kPoint:
+                Dot(colour, m.Map(v[0], v[1]));
+                break;
+            case DisplayKind::kInsert:
+                Insert(e, m, colour, depth);
+                break;
+        }
+    }
+
+    void Dot(QRgb colour, QPointF p) { Batches::For(batches_.dots, colour).push_back(p); }
+
+    QRgb Colour(int index, const DisplayLayer* layer, QRgb byBlock) const {
+        if (options_.blackAndWhite) return contrast_;
+        if (index == 0) return byBlock;
+        if (index == 256 || index < 0 || index > 256)
+            index = layer != nullptr ? std::abs(layer->colour) : 7;
+        return palette_[static_cast<std::size_t>(std::clamp(index, 0, 255))];
+    }
+
+    void Flush() {
+        for (auto& [colour, lines] : batches_.lines) {
+            painter_.setPen(QPen(QColor(colour), 0));
+            painter_.drawLines(lines.data(), static_cast<int>(lines.size()));
+        }
+        for (auto& [colour, dots] : batches_.dots) {
+            painter_.setPen(QPen(QColor(colour), 0));
+            painter_.drawPoints(dots.data(), static_cast<int>(dots.size()));
+        }
+        batches_ = {};
+    }
+
+  private:
+    void Line(QRgb colour, QPointF p, QPointF q) {
+        Batches::For(batches_.lines, colour).emplace_back(p, q);
+    }
+
+    // Chords around (cx, cy) from `start` through `sweep` degrees, both in drawing units.
+    void Arc(QRgb colour, const Affine& m, double cx, double cy, double r, double start,
+             double sweep) {
+        const double rPixels = r * m.Stretch();
+        int steps = 1;
+        if (rPixels > kChordTolerance) {
+            const double step = 2.0 * std::acos(std::max(-1.0, 1.0 - kChordTolerance / rPixels));
+            steps = static_cast<int>(std::ceil(std::fabs(sweep) * kDegree / step));
+        }
+        steps = std::clamp(steps, 4, 1024);
+        std::vector<QLineF>& lines = Batches::For(batches_.lines, colour);
+        const double a0 = start * kDegree;
+        const double da = sweep * kDegree / steps;
+        QPointF previous = m.Map(cx + r * std::cos(a0), cy + r * std::sin(a0));
+        for (int i = 1; i <= steps; ++i) {
+            const double a = a0 + da * i;
+            const QPointF next = m.Map(cx + r * std::cos(a), cy + r * std::sin(a));
+            lines.emplace_back(previous, next);
+            previous = next;
+        }
+    }
+
+    void Polyline(QRgb colour, const Affine& m, const double* v, std::uint32_t count, bool closed) {
+        if (count == 0) return;
+        if (count == 1) {
+            Dot(colour, m.Map(v[0], v[1]));
+            return;
+        }
+        const std::uint32_t segments = closed ? count : count - 1;
+        for (std::uint32_t i = 0; i < segments; ++i) {
+            const double* p = v + 4 * i;
+            const double* q = i + 1 == count ? v : p + 4;
+            if (p[3] == 0 || (p[0] == q[0] && p[1] == q[1])) {
+                Line(colour, m.Map(p[0], p[1]), m.Map(q[0], q[1]));
+                continue;
+            }
+            const BulgeArc arc = ArcOfBulge(p[0], p[1], q[0], q[1], p[3]);
+            Arc(colour, m, arc.cx, arc.cy, arc.radius, arc.startAngle, arc.sweep);
+        }
+    }
+
+    void Solid(QRgb colour, const Affine& m, const double* v) {
+        // DXF corner order: 1, 2, 4, 3 walks round the outline.
+        const QPolygonF outline(
+            {m.Map(v[0], v[1]), m.Map(v[3], v[4]), m.Map(v[9], v[10]), m.Map(v[6], v[7])});
+        painter_.setPen(QPen(QColor(colour), 0));
+        painter_.setBrush(QColor(colour));
+        painter_.drawPolygon(outline);
+        painter_.setBrush(Qt::NoBrush);
+    }
+
+    void Text(QRgb colour, const Affine& m, const double* v, const std::string& text) {
+        const double heightPixels = v[3] * m.Stretch();
+        if (heightPixels < 1.5 || text.empty()) {
+            Dot(colour, m.Map(v[0], v[1]));
+            return;
+        }
+        if (!fontReady_) {
+            font_ = QFont(QStringLiteral("DejaVu Sans"));
+            font_.setPixelSize(100);
+            font_.setStyleHint(QFont::SansSerif);
+            capHeight_ = QFontMetricsF(font_, painter_.device()).capHeight();
+            if (capHeight_ <= 0) capHeight_ = 70;
+            fontReady_ = true;
+        }
+        // The text's own frame: its insertion point at the origin, its baseline along +X.
+        const double angle = v[4] * kDegree;
+        const double unit = v[3] / capHeight_;  // drawing units per font pixel
+        const double ca = std::cos(angle) * unit;
+        const double sa = std::sin(angle) * unit;
+        // Font Y points down; drawing Y up.
+        const Affine local{ca, sa, sa, -ca, v[0], v[1]};
+        const Affine full = local.Then(m);
+        painter_.save();
+        painter_.setTransform(QTransform(full.a, full.b, full.c, full.d, full.e, full.f), true);
+        painter_.setFont(font_);
+        painter_.setPen(QColor(colour));
+        const QString all = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        const QStringList lines = all.split(QLatin1Char('\n'));
+        const double lineStep = capHeight_ * 5.0 / 3.0;
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            painter_.drawText(QPointF(0, static_cast<double>(i) * lineStep), lines[i]);
+        painter_.restore();
+    }
+
+    void Insert(const DisplayEntity& e, const Affine& m, QRgb colour, int depth) {
+        if (e.aux >= drawing_.blocks.size() || depth >= kMaxBlockDepth) return;
+        const DisplayBlock& block = drawing_.blocks[e.aux];
+        const double* v = drawing_.values.data() + e.first;
+        const double c = std::cos(v[5] * kDegree);
+        const double s = std::sin(v[5] * kDegree);
+        // Block to drawing: move the base to the origin, scale, rotate, move to the insert.
+        const Affine toBase{1, 0, 0, 1, -block.baseX, -block.baseY};
+        const Affine scaleRotate{c * v[3], s * v[3], -s * v[4], c * v[4], v[0], v[1]};
+        const Affine inner = toBase.Then(scaleRotate).Then(m);
+        for (const DisplayEntity& child : block.entities) Entity(child, inner, colour, depth + 1);
+    }
+
+    const DisplayDrawing& drawing_;
+    QPainter& painter_;
+    const RenderOptions& options_;
+    std::array<QRgb, 256> palette_{};
+    QRgb contrast_ = 0;
+    Batches batches_;
+    QFont font_;
+    double capHeight_ = 0;
+    bool fontReady_ = false;
+};
+
+}  // namespace
+
+struct DrawingRenderer::Index {
+    bgi::rtree<IndexValue, bgi::quadratic<16>> tree;
+};
+
+QPointF ToDevice(const ViewState& view, const QRectF& device, double x, double y) {
+    return {device.center().x() + (x - view.centreX) * view.scale,
+            device.center().y() - (y - view.centreY) * view.scale};
+}
+
+QPointF ToDrawing(const ViewState& view, const QRectF& device, QPointF p) {
+    return {view.centreX + (p.x() - device.center().x()) / view.scale,
+            view.centreY - (p.y() - device.center().y()) / view.scale};
+}
+
+Box2 VisibleBox(const ViewState& view, const QRectF& device) {
+    Box2 box;
+    const QPointF a = ToDrawing(view, device, device.topLeft());
+    const QPointF b = ToDrawing(view, device, device.bottomRight());
+    box.Add(a.x(), a.y());
+    box.Add(b.x(), b.y());
+    return box;
+}
+
+ViewState FitBox(const Box2& box, const QRectF& device, double percent) {
+    ViewState view;
+    if (box.empty) return view;
+    view.centreX = (box.minX + box.maxX) / 2;
+    view.centreY = (box.minY + box.maxY) / 2;
+    const double fraction = std::max(percent, 1.0) / 100.0;
+    const double sx = box.Width() > 0 ? device.width() * fraction / box.Width() : 0;
+    const double sy = box.Height() > 0 ? device.height() * fraction / box.Height() : 0;
+    if (sx > 0 && sy > 0) {
+        view.scale = std::min(sx, sy);
+    } else if (sx > 0 || sy > 0) {
+        view.scale = std::max(sx, sy);
+    }
+    return view;
+}
+
+QColor DrawingRenderer::IndexColour(int index, const QColor& background) {
+    const bool light = background.lightnessF() > 0.5;
+    if (index == 7 || index == 0 || index == 256) return QColor(light ? Qt::black : Qt::white);
+    return QColor(static_cast<QRgb>(0xFF000000u | DxfColourRgb(index)));
+}
+
+DrawingRenderer::DrawingRenderer(const DisplayDrawing& drawing)
+    : drawing_(drawing), index_(std::make_unique<Index>()) {
+    Rebuild();
+}
+
+DrawingRenderer::~DrawingRenderer() = default;
+
+void DrawingRenderer::Rebuild() {
+    std::vector<IndexValue> values;
+    values.reserve(drawing_.entities.size());
+    extents_ = Box2();
+    for (std::size_t i = 0; i < drawing_.entities.size(); ++i) {
+        const Box2 box = drawing_.EntityBox(drawing_.entities[i]);
+        if (box.empty) continue;
+        extents_.Add(box);
+        values.emplace_back(ToIndexBox(box), static_cast<std::uint32_t>(i));
+    }
+    // The packing constructor builds a balanced tree in one pass.
+    index_->tree = decltype(index_->tree)(values.begin(), values.end());
+}
+
+RenderStats DrawingRenderer::Render(QPainter& painter, const QRectF& device, const ViewState& view,
+                                    const RenderOptions& options) const {
+    RenderStats stats;
+    painter.save();
+    painter.fillRect(device, options.background);
+    painter.setClipRect(device);
+    const Box2 visible = VisibleBox(view, device);
+    std::vector<IndexValue> found;
+    found.reserve(std::min<std::size_t>(index_->tree.size(), 1u << 20));
+    index_->tree.query(bgi::intersects(ToIndexBox(visible)), std::back_inserter(found));
+    // Draw in file order, as the file stacks them.
+    std::sort(found.begin(), found.end(),
+              [](const IndexValue& a, const IndexValue& b) { return a.second < b.second; });
+    stats.candidates = found.size();
+    painter.setRenderHint(QPainter::Antialiasing,
+                          options.antialias && found.size() <= options.antialiasLimit);
+    painter.setRenderHint(QPainter::TextAntialiasing, options.antialias);
+
+    const Affine toDevice{view.scale,
+                          0,
+                          0,
+                          -view.scale,
+                          device.center().x() - view.centreX * view.scale,
+                          device.center().y() + view.centreY * view.scale};
+    Painter draw(drawing_, painter, options);
+    const QRgb noBlock = DrawingRenderer::IndexColour(7, options.background).rgb();
+    for (const IndexValue& item : found) {
+        const DisplayEntity& e = drawing_.entities[item.second];
+        const IndexBox& b = item.first;
+        const double size = std::max(b.max_corner().get<0>() - b.min_corner().get<0>(),
+                                     b.max_corner().get<1>() - b.min_corner().get<1>()) *
+                            view.scale;
+        if (size < 1.0) {
+            // Smaller than a pixel: its position is all that can be seen.
+            const DisplayLayer* layer =
+                e.layer < drawing_.layers.size() ? &drawing_.layers[e.layer] : nullptr;
+            if (layer != nullptr && !layer->visible) continue;
+            draw.Dot(draw.Colour(e.colour, layer, noBlock),
+                     toDevice.Map((b.min_corner().get<0>() + b.max_corner().get<0>()) / 2.0,
+                                  (b.min_corner().get<1>() + b.max_corner().get<1>()) / 2.0));
+            ++stats.dots;
+            continue;
+        }
+        draw.Entity(e, toDevice, noBlock, 0);
+        ++stats.drawn;
+    }
+    draw.Flush();
+    painter.restore();
+    return stats;
+}
+
+}  // namespace retracer::view
