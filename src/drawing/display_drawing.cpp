@@ -4,6 +4,7 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "drawing/display_dxf_reader.h"
 #include "drawing/dxf_reader.h"
 #include "drawing/dxf_writer.h"
 #include "settings/atomic_file.h"
@@ -394,6 +395,15 @@ Drawing DisplayDrawing::ToDrawing() const {
 
 bool DisplayDrawing::Read(const std::filesystem::path& file, ReadMode mode, double dx, double dy,
                           std::string& error) {
+    DisplayDrawing quick;
+    if (QuickReadDxf(file, quick) == QuickReadResult::kRead) {
+        if (mode == ReadMode::kReplace) {
+            *this = std::move(quick);
+        } else {
+            Append(quick.ToDrawing(), dx, dy);
+        }
+        return true;
+    }
     Drawing read;
     if (!ReadDxf(file, read, error)) return false;
     if (mode == ReadMode::kReplace) {
@@ -594,10 +604,11 @@ std::size_t DisplayDrawing::VertexCount() const {
 }
 
 std::size_t DisplayDrawing::MemoryBytes() const {
-    std::size_t bytes = entities.capacity() * sizeof(DisplayEntity) +
-                        values.capacity() * sizeof(double) + texts.capacity() * sizeof(std::string);
-    for (const std::string& t : texts) bytes += t.capacity() > 15 ? t.capacity() + 1 : 0;
-    for (const DisplayBlock& b : blocks) bytes += b.entities.capacity() * sizeof(DisplayEntity);
+    // What is in use: capacity reserved beyond it is never touched and costs no memory.
+    std::size_t bytes = entities.size() * sizeof(DisplayEntity) + values.size() * sizeof(double) +
+                        texts.size() * sizeof(std::string) + layers.size() * sizeof(DisplayLayer);
+    for (const std::string& t : texts) bytes += t.size() > 15 ? t.capacity() + 1 : 0;
+    for (const DisplayBlock& b : blocks) bytes += b.entities.size() * sizeof(DisplayEntity);
     return bytes;
 }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include <boost/geometry.hpp>
@@ -22,8 +23,12 @@ namespace bgi = boost::geometry::index;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDegree = kPi / 180.0;
 constexpr int kMaxBlockDepth = 16;
-// Curves are cut into chords that stray at most this far (device pixels) from the true curve.
-constexpr double kChordTolerance = 0.2;
+// Curves are cut into chords that stray at most this far (device pixels) from the true curve;
+// without antialiasing every point snaps to a pixel anyway, so the chords can be longer.
+constexpr double kSmoothTolerance = 0.2;
+constexpr double kSnappedTolerance = 0.6;
+// Chords shorter than this (device pixels, along X plus along Y) are joined with the next.
+constexpr double kShortChord = 1.0;
 
 using IndexPoint = bg::model::point<float, 2, bg::cs::cartesian>;
 using IndexBox = bg::model::box<IndexPoint>;
@@ -69,10 +74,84 @@ struct Batches {
     }
 };
 
+// Thin lines and dots written straight into a 32-bit image, for views too busy to smooth: a
+// line costs a few nanoseconds per pixel instead of a trip through the paint engine, and is
+// drawn at once, so entities stack in file order.
+class Raster {
+  public:
+    Raster(QImage& image, const QRect& clip)
+        : bits_(reinterpret_cast<QRgb*>(image.bits())),
+          stride_(image.bytesPerLine() / 4),
+          clip_(clip & image.rect()) {}
+
+    void Dot(QPointF p, QRgb colour) {
+        const int x = static_cast<int>(std::floor(p.x()));
+        const int y = static_cast<int>(std::floor(p.y()));
+        if (clip_.contains(x, y)) bits_[y * stride_ + x] = colour;
+    }
+
+    void Line(QPointF a, QPointF b, QRgb colour) {
+        // Liang-Barsky clipping to the pixel area, then Bresenham.
+        double x0 = a.x(), y0 = a.y(), x1 = b.x(), y1 = b.y();
+        const double left = clip_.left(), right = clip_.right() + 1.0 - 1e-9;
+        const double top = clip_.top(), bottom = clip_.bottom() + 1.0 - 1e-9;
+        double t0 = 0, t1 = 1;
+        const double dx = x1 - x0, dy = y1 - y0;
+        const auto edge = [&](double p, double q) {
+            if (p == 0) return q >= 0;
+            const double t = q / p;
+            if (p < 0) {
+                if (t > t1) return false;
+                t0 = std::max(t0, t);
+            } else {
+                if (t < t0) return false;
+                t1 = std::min(t1, t);
+            }
+            return true;
+        };
+        if (!edge(-dx, x0 - left) || !edge(dx, right - x0) || !edge(-dy, y0 - top) ||
+            !edge(dy, bottom - y0)) {
+            return;
+        }
+        x1 = x0 + t1 * dx;
+        y1 = y0 + t1 * dy;
+        x0 += t0 * dx;
+        y0 += t0 * dy;
+        int ix = static_cast<int>(std::floor(x0)), iy = static_cast<int>(std::floor(y0));
+        const int ex = static_cast<int>(std::floor(x1)), ey = static_cast<int>(std::floor(y1));
+        const int adx = std::abs(ex - ix), ady = -std::abs(ey - iy);
+        const int sx = ix < ex ? 1 : -1, sy = iy < ey ? 1 : -1;
+        int error = adx + ady;
+        for (;;) {
+            bits_[iy * stride_ + ix] = colour;
+            if (ix == ex && iy == ey) break;
+            const int twice = 2 * error;
+            if (twice >= ady) {
+                error += ady;
+                ix += sx;
+            }
+            if (twice <= adx) {
+                error += adx;
+                iy += sy;
+            }
+        }
+    }
+
+  private:
+    QRgb* bits_;
+    int stride_;
+    QRect clip_;
+};
+
 class Painter {
   public:
-    Painter(const DisplayDrawing& drawing, QPainter& painter, const RenderOptions& options)
-        : drawing_(drawing), painter_(painter), options_(options) {
+    Painter(const DisplayDrawing& drawing, QPainter& painter, const RenderOptions& options,
+            Batches& batches, double tolerance)
+        : drawing_(drawing),
+          painter_(painter),
+          options_(options),
+          batches_(batches),
+          tolerance_(tolerance) {
         contrast_ = DrawingRenderer::IndexColour(7, options.background).rgb();
         for (int i = 0; i < 256; ++i)
             palette_[static_cast<std::size_t>(i)] =
@@ -116,7 +195,14 @@ class Painter {
         }
     }
 
-    void Dot(QRgb colour, QPointF p) { Batches::For(batches_.dots, colour).push_back(p); }
+    void Dot(QRgb colour, QPointF p) {
+        if (raster_ != nullptr) {
+            raster_->Dot(p, colour);
+        } else {
+            Batches::For(batches_.dots, colour).push_back(p);
+        }
+    }
+    void UseRaster(Raster* raster) { raster_ = raster; }
 
     QRgb Colour(int index, const DisplayLayer* layer, QRgb byBlock) const {
         if (options_.blackAndWhite) return contrast_;
@@ -135,32 +221,56 @@ class Painter {
             painter_.setPen(QPen(QColor(colour), 0));
             painter_.drawPoints(dots.data(), static_cast<int>(dots.size()));
         }
-        batches_ = {};
+        // Emptied, not freed: the next render fills the same memory.
+        for (auto& [colour, lines] : batches_.lines) lines.clear();
+        for (auto& [colour, dots] : batches_.dots) dots.clear();
     }
 
   private:
     void Line(QRgb colour, QPointF p, QPointF q) {
-        Batches::For(batches_.lines, colour).emplace_back(p, q);
+        if (raster_ != nullptr) {
+            raster_->Line(p, q, colour);
+        } else {
+            Batches::For(batches_.lines, colour).emplace_back(p, q);
+        }
     }
 
     // Chords around (cx, cy) from `start` through `sweep` degrees, both in drawing units.
     void Arc(QRgb colour, const Affine& m, double cx, double cy, double r, double start,
              double sweep) {
+        Chords(colour, m, cx, cy, r * std::cos(start * kDegree), r * std::sin(start * kDegree), r,
+               sweep * kDegree);
+    }
+
+    // Chords around (cx, cy) from the point (cx + ux, cy + uy) through `sweep` radians. Each
+    // chord turns the last point by a fixed rotation, and chords shorter than about a pixel are
+    // joined, so a curve costs what it shows.
+    void Chords(QRgb colour, const Affine& m, double cx, double cy, double ux, double uy, double r,
+                double sweep) {
         const double rPixels = r * m.Stretch();
+        const double turn = std::fabs(sweep);
         int steps = 1;
-        if (rPixels > kChordTolerance) {
-            const double step = 2.0 * std::acos(std::max(-1.0, 1.0 - kChordTolerance / rPixels));
-            steps = static_cast<int>(std::ceil(std::fabs(sweep) * kDegree / step));
+        if (rPixels > tolerance_) {
+            // The angle whose chord strays `tolerance_` from the arc: 2 acos(1 - t / r), close
+            // to 2 sqrt(2 t / r) for the small angles that matter.
+            const double step = 2.0 * std::sqrt(2.0 * tolerance_ / rPixels);
+            steps = static_cast<int>(std::ceil(turn / step));
         }
-        steps = std::clamp(steps, 4, 1024);
-        std::vector<QLineF>& lines = Batches::For(batches_.lines, colour);
-        const double a0 = start * kDegree;
-        const double da = sweep * kDegree / steps;
-        QPointF previous = m.Map(cx + r * std::cos(a0), cy + r * std::sin(a0));
+        steps = std::clamp(steps, turn > 6 ? 3 : 1, 4096);
+        const double da = sweep / steps;
+        const double cosStep = std::cos(da);
+        const double sinStep = std::sin(da);
+        QPointF previous = m.Map(cx + ux, cy + uy);
         for (int i = 1; i <= steps; ++i) {
-            const double a = a0 + da * i;
-            const QPointF next = m.Map(cx + r * std::cos(a), cy + r * std::sin(a));
-            lines.emplace_back(previous, next);
+            const double nx = ux * cosStep - uy * sinStep;
+            uy = ux * sinStep + uy * cosStep;
+            ux = nx;
+            const QPointF next = m.Map(cx + ux, cy + uy);
+            if (i < steps &&
+                std::fabs(next.x() - previous.x()) + std::fabs(next.y() - previous.y()) <
+                    kShortChord)
+                continue;
+            Line(colour, previous, next);
             previous = next;
         }
     }
@@ -179,8 +289,17 @@ class Painter {
                 Line(colour, m.Map(p[0], p[1]), m.Map(q[0], q[1]));
                 continue;
             }
-            const BulgeArc arc = ArcOfBulge(p[0], p[1], q[0], q[1], p[3]);
-            Arc(colour, m, arc.cx, arc.cy, arc.radius, arc.startAngle, arc.sweep);
+            // The centre from the chord and the bulge alone: on the chord's perpendicular
+            // bisector, chord (1 - b^2) / 4b from its middle.
+            const double dx = q[0] - p[0];
+            const double dy = q[1] - p[1];
+            const double bulge = p[3];
+            const double offset = (1.0 - bulge * bulge) / (4.0 * bulge);
+            const double cx = (p[0] + q[0]) / 2.0 - dy * offset;
+            const double cy = (p[1] + q[1]) / 2.0 + dx * offset;
+            const double chord = std::sqrt(dx * dx + dy * dy);
+            const double r = chord * (1.0 + bulge * bulge) / (4.0 * std::fabs(bulge));
+            Chords(colour, m, cx, cy, p[0] - cx, p[1] - cy, r, 4.0 * std::atan(bulge));
         }
     }
 
@@ -246,7 +365,9 @@ class Painter {
     const RenderOptions& options_;
     std::array<QRgb, 256> palette_{};
     QRgb contrast_ = 0;
-    Batches batches_;
+    Batches& batches_;
+    double tolerance_;
+    Raster* raster_ = nullptr;
     QFont font_;
     double capHeight_ = 0;
     bool fontReady_ = false;
@@ -256,6 +377,8 @@ class Painter {
 
 struct DrawingRenderer::Index {
     bgi::rtree<IndexValue, bgi::quadratic<16>> tree;
+    Batches batches;
+    std::vector<IndexValue> found;
 };
 
 QPointF ToDevice(const ViewState& view, const QRectF& device, double x, double y) {
@@ -327,15 +450,15 @@ RenderStats DrawingRenderer::Render(QPainter& painter, const QRectF& device, con
     painter.fillRect(device, options.background);
     painter.setClipRect(device);
     const Box2 visible = VisibleBox(view, device);
-    std::vector<IndexValue> found;
-    found.reserve(std::min<std::size_t>(index_->tree.size(), 1u << 20));
+    std::vector<IndexValue>& found = index_->found;
+    found.clear();
     index_->tree.query(bgi::intersects(ToIndexBox(visible)), std::back_inserter(found));
     // Draw in file order, as the file stacks them.
     std::sort(found.begin(), found.end(),
               [](const IndexValue& a, const IndexValue& b) { return a.second < b.second; });
     stats.candidates = found.size();
-    painter.setRenderHint(QPainter::Antialiasing,
-                          options.antialias && found.size() <= options.antialiasLimit);
+    const bool smooth = options.antialias && found.size() <= options.antialiasLimit;
+    painter.setRenderHint(QPainter::Antialiasing, smooth);
     painter.setRenderHint(QPainter::TextAntialiasing, options.antialias);
 
     const Affine toDevice{view.scale,
@@ -344,7 +467,21 @@ RenderStats DrawingRenderer::Render(QPainter& painter, const QRectF& device, con
                           -view.scale,
                           device.center().x() - view.centreX * view.scale,
                           device.center().y() + view.centreY * view.scale};
-    Painter draw(drawing_, painter, options);
+    Painter draw(drawing_, painter, options, index_->batches,
+                 smooth ? kSmoothTolerance : kSnappedTolerance);
+    // Unsmoothed onto an image with nothing between the painter and its pixels: lines go
+    // straight into the image.
+    auto* image = painter.device()->devType() == QInternal::Image
+                      ? static_cast<QImage*>(painter.device())
+                      : nullptr;
+    std::optional<Raster> raster;
+    if (!smooth && image != nullptr && painter.transform().isIdentity() &&
+        (image->format() == QImage::Format_RGB32 || image->format() == QImage::Format_ARGB32 ||
+         image->format() == QImage::Format_ARGB32_Premultiplied) &&
+        image->devicePixelRatio() == 1.0) {
+        raster.emplace(*image, device.toAlignedRect());
+        draw.UseRaster(&*raster);
+    }
     const QRgb noBlock = DrawingRenderer::IndexColour(7, options.background).rgb();
     for (const IndexValue& item : found) {
         const DisplayEntity& e = drawing_.entities[item.second];

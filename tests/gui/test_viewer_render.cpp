@@ -106,6 +106,7 @@ class TestViewerRender : public QObject {
     void blackAndWhiteLeavesNoColour();
     void hiddenLayersAreNotDrawn();
     void tinyEntitiesBecomeDotsAndOnlyVisibleOnesAreVisited();
+    void busyViewsWrittenStraightIntoTheImageMatchThePaintEngine();
 };
 
 void TestViewerRender::drawingsMatchTheirReferences_data() {
@@ -292,6 +293,59 @@ void TestViewerRender::tinyEntitiesBecomeDotsAndOnlyVisibleOnesAreVisited() {
     // The circle around (500, 500) is drawn at its radius: 4 pixels from the centre.
     QVERIFY(Distance(Near(image, QPointF(104, 100), 0), qRgb(255, 0, 0)) < 100);
     QCOMPARE(image.pixel(100, 100), qRgb(0, 0, 0));
+}
+
+void TestViewerRender::busyViewsWrittenStraightIntoTheImageMatchThePaintEngine() {
+    // Lines of every slope, some running far off the image, arcs, bulges and circles.
+    Drawing source;
+    for (int i = 0; i < 36; ++i) {
+        const double a = i * 10 * 3.14159265358979 / 180;
+        source.entities.push_back(Make(
+            LineEntity{{40, 10, 0}, {40 + 70 * std::cos(a), 10 + 70 * std::sin(a), 0}}, 1 + i % 6));
+    }
+    source.entities.push_back(Make(LineEntity{{-1e6, -1e6, 0}, {1e6, 1e6, 0}}, 3));
+    source.entities.push_back(Make(LineEntity{{-500, 60, 0}, {500, 60, 0}}, 2));
+    source.entities.push_back(Make(LineEntity{{-30, -1e5, 0}, {-30, 1e5, 0}}, 4));
+    source.entities.push_back(Make(CircleEntity{{40, 10, 0}, 30}, 5));
+    source.entities.push_back(Make(ArcEntity{{40, 10, 0}, 45, 200, 340}, 6));
+    source.entities.push_back(
+        Make(Poly({{-20, -30, 0, 0.5}, {100, -30, 0, -1}, {100, 40, 0, 0}}, true), 30));
+    RenderOptions options;
+    options.antialias = false;
+    const auto render = [&](QImage::Format format) {
+        DisplayDrawing drawing;
+        drawing.Assign(source);
+        const DrawingRenderer renderer(drawing);
+        QImage image(kImageSize, format);
+        QPainter painter(&image);
+        renderer.Render(painter, QRectF(image.rect()), FixedView(), options);
+        painter.end();
+        return image.convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage direct = render(QImage::Format_RGB32);   // written straight into the pixels
+    const QImage engine = render(QImage::Format_RGB888);  // through the paint engine
+    const auto inked = [](const QImage& image, QPoint p) {
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                const QPoint q = p + QPoint(dx, dy);
+                if (image.rect().contains(q) && image.pixel(q) != qRgb(0, 0, 0)) return true;
+            }
+        return false;
+    };
+    int directInk = 0, engineInk = 0, strays = 0;
+    for (int y = 0; y < direct.height(); ++y) {
+        for (int x = 0; x < direct.width(); ++x) {
+            const bool a = direct.pixel(x, y) != qRgb(0, 0, 0);
+            const bool b = engine.pixel(x, y) != qRgb(0, 0, 0);
+            directInk += a;
+            engineInk += b;
+            if ((a && !inked(engine, {x, y})) || (b && !inked(direct, {x, y}))) ++strays;
+        }
+    }
+    QVERIFY2(directInk > 2000, qPrintable(QString::number(directInk)));
+    QVERIFY2(std::abs(directInk - engineInk) < engineInk / 8,
+             qPrintable(QStringLiteral("%1 %2").arg(directInk).arg(engineInk)));
+    QVERIFY2(strays == 0, qPrintable(QString::number(strays)));
 }
 
 QTEST_MAIN(TestViewerRender)
