@@ -10,7 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     python3-ezdxf poppler-utils
     libboost-dev qt6-svg-dev fonts-dejavu-core
-    xvfb xauth
+    xvfb xauth time bc
 )
 
 missing=()

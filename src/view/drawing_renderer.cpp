@@ -117,29 +117,39 @@ class Raster {
         y1 = y0 + t1 * dy;
         x0 += t0 * dx;
         y0 += t0 * dy;
-        int ix = static_cast<int>(std::floor(x0)), iy = static_cast<int>(std::floor(y0));
+        const int ix = static_cast<int>(std::floor(x0)), iy = static_cast<int>(std::floor(y0));
         const int ex = static_cast<int>(std::floor(x1)), ey = static_cast<int>(std::floor(y1));
-        const int adx = std::abs(ex - ix), ady = -std::abs(ey - iy);
-        const int sx = ix < ex ? 1 : -1, sy = iy < ey ? 1 : -1;
-        int error = adx + ady;
-        for (;;) {
-            bits_[iy * stride_ + ix] = colour;
-            if (ix == ex && iy == ey) break;
-            const int twice = 2 * error;
-            if (twice >= ady) {
-                error += ady;
-                ix += sx;
+        const int adx = std::abs(ex - ix), ady = std::abs(ey - iy);
+        const std::ptrdiff_t stepX = ix < ex ? 1 : -1;
+        const std::ptrdiff_t stepY = iy < ey ? stride_ : -stride_;
+        QRgb* pixel = bits_ + static_cast<std::ptrdiff_t>(iy) * stride_ + ix;
+        // Bresenham along the longer axis, a step across whenever the error runs out.
+        if (adx >= ady) {
+            int error = adx / 2;
+            for (int i = 0; i <= adx; ++i, pixel += stepX) {
+                *pixel = colour;
+                error -= ady;
+                if (error < 0) {
+                    pixel += stepY;
+                    error += adx;
+                }
             }
-            if (twice <= adx) {
-                error += adx;
-                iy += sy;
+        } else {
+            int error = ady / 2;
+            for (int i = 0; i <= ady; ++i, pixel += stepY) {
+                *pixel = colour;
+                error -= adx;
+                if (error < 0) {
+                    pixel += stepX;
+                    error += ady;
+                }
             }
         }
     }
 
   private:
     QRgb* bits_;
-    int stride_;
+    std::ptrdiff_t stride_;
     QRect clip_;
 };
 
@@ -289,18 +299,39 @@ class Painter {
                 Line(colour, m.Map(p[0], p[1]), m.Map(q[0], q[1]));
                 continue;
             }
-            // The centre from the chord and the bulge alone: on the chord's perpendicular
-            // bisector, chord (1 - b^2) / 4b from its middle.
-            const double dx = q[0] - p[0];
-            const double dy = q[1] - p[1];
-            const double bulge = p[3];
-            const double offset = (1.0 - bulge * bulge) / (4.0 * bulge);
-            const double cx = (p[0] + q[0]) / 2.0 - dy * offset;
-            const double cy = (p[1] + q[1]) / 2.0 + dx * offset;
-            const double chord = std::sqrt(dx * dx + dy * dy);
-            const double r = chord * (1.0 + bulge * bulge) / (4.0 * std::fabs(bulge));
-            Chords(colour, m, cx, cy, p[0] - cx, p[1] - cy, r, 4.0 * std::atan(bulge));
+            BulgeChords(colour, m, p[0], p[1], q[0], q[1], p[3]);
         }
+    }
+
+    // A bulged segment halved until its pieces stray less than the tolerance from the arc.
+    // Halving needs no angles: the arc's middle lies the sagitta (bulge x chord / 2) off the
+    // chord's middle, and each half has the bulge b / (1 + sqrt(1 + b^2)).
+    void BulgeChords(QRgb colour, const Affine& m, double x1, double y1, double x2, double y2,
+                     double bulge) {
+        const double stretch = m.Stretch();
+        double chord = std::sqrt((x2 - x1) * (x2 - x1) + (y2 - y1) * (y2 - y1)) * stretch;
+        double b = std::fabs(bulge);
+        int levels = 0;
+        while (b * chord / 2 > tolerance_ && levels < 12) {
+            chord = chord / 2 * std::sqrt(1 + b * b);
+            b = b / (1 + std::sqrt(1 + b * b));
+            ++levels;
+        }
+        Halve(colour, m, x1, y1, x2, y2, bulge, levels);
+    }
+
+    void Halve(QRgb colour, const Affine& m, double x1, double y1, double x2, double y2,
+               double bulge, int levels) {
+        if (levels == 0) {
+            Line(colour, m.Map(x1, y1), m.Map(x2, y2));
+            return;
+        }
+        // Positive bulges turn counter-clockwise: the arc lies right of the way from 1 to 2.
+        const double mx = (x1 + x2) / 2 + bulge / 2 * (y2 - y1);
+        const double my = (y1 + y2) / 2 - bulge / 2 * (x2 - x1);
+        const double half = bulge / (1 + std::sqrt(1 + bulge * bulge));
+        Halve(colour, m, x1, y1, mx, my, half, levels - 1);
+        Halve(colour, m, mx, my, x2, y2, half, levels - 1);
     }
 
     void Solid(QRgb colour, const Affine& m, const double* v) {
