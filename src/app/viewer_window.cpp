@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrinter>
@@ -174,7 +175,19 @@ void ViewerWindow::Activated() {
 }
 
 bool ViewerWindow::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate) Activated();
+    if (event->type() == QEvent::WindowActivate && isWindow()) Activated();
+    // Inside the frame's workspace the sub-window around the viewer is what becomes active.
+    if (event->type() == QEvent::ParentChange) {
+        if (subWindowLink_) disconnect(subWindowLink_);
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+            subWindowLink_ =
+                connect(sub, &QMdiSubWindow::windowStateChanged, this,
+                        [this](Qt::WindowStates before, Qt::WindowStates now) {
+                            if (!(before & Qt::WindowActive) && (now & Qt::WindowActive))
+                                Activated();
+                        });
+        }
+    }
     return QWidget::event(event);
 }
 

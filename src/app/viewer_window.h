@@ -115,6 +115,7 @@ class ViewerWindow : public QWidget, public ViewerControl {
     UserSettingsStore* store_;
     std::unique_ptr<ViewerDialogs> dialogs_;
     QString temporaryFolder_;
+    QMetaObject::Connection subWindowLink_;
 };
 
 }  // namespace retracer::app

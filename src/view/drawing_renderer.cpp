@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPolygonF>
 
 #include <algorithm>
@@ -27,8 +28,8 @@ constexpr int kMaxBlockDepth = 16;
 // without antialiasing every point snaps to a pixel anyway, so the chords can be longer.
 constexpr double kSmoothTolerance = 0.2;
 constexpr double kSnappedTolerance = 0.6;
-// Chords shorter than this (device pixels, along X plus along Y) are joined with the next.
-constexpr double kShortChord = 1.0;
+// Chords shorter than this many tolerances (along X plus along Y) are joined with the next.
+constexpr double kShortChord = 2.0;
 
 using IndexPoint = bg::model::point<float, 2, bg::cs::cartesian>;
 using IndexBox = bg::model::box<IndexPoint>;
@@ -64,6 +65,9 @@ struct Affine {
 struct Batches {
     std::vector<std::pair<QRgb, std::vector<QLineF>>> lines;
     std::vector<std::pair<QRgb, std::vector<QPointF>>> dots;
+    // On vector devices (PDF, SVG, printers) lines that meet end to start become one path, so
+    // a polyline is written once rather than as separate strokes.
+    std::vector<std::pair<QRgb, QPainterPath>> paths;
     template <typename T>
     static std::vector<T>& For(std::vector<std::pair<QRgb, std::vector<T>>>& list, QRgb colour) {
         for (auto& [c, items] : list) {
@@ -223,6 +227,11 @@ class Painter {
     }
 
     void Flush() {
+        for (auto& [colour, path] : batches_.paths) {
+            painter_.setPen(QPen(QColor(colour), 0));
+            painter_.drawPath(path);
+        }
+        batches_.paths.clear();
         for (auto& [colour, lines] : batches_.lines) {
             painter_.setPen(QPen(QColor(colour), 0));
             painter_.drawLines(lines.data(), static_cast<int>(lines.size()));
@@ -240,11 +249,23 @@ class Painter {
     void Line(QRgb colour, QPointF p, QPointF q) {
         if (raster_ != nullptr) {
             raster_->Line(p, q, colour);
+        } else if (vector_) {
+            QPainterPath* path = nullptr;
+            for (auto& [c, existing] : batches_.paths) {
+                if (c == colour) path = &existing;
+            }
+            if (path == nullptr) path = &batches_.paths.emplace_back(colour, QPainterPath()).second;
+            if (path->elementCount() == 0 || path->currentPosition() != p) path->moveTo(p);
+            path->lineTo(q);
         } else {
             Batches::For(batches_.lines, colour).emplace_back(p, q);
         }
     }
 
+  public:
+    void UseVectorPaths(bool on) { vector_ = on; }
+
+  private:
     // Chords around (cx, cy) from `start` through `sweep` degrees, both in drawing units.
     void Arc(QRgb colour, const Affine& m, double cx, double cy, double r, double start,
              double sweep) {
@@ -278,7 +299,7 @@ class Painter {
             const QPointF next = m.Map(cx + ux, cy + uy);
             if (i < steps &&
                 std::fabs(next.x() - previous.x()) + std::fabs(next.y() - previous.y()) <
-                    kShortChord)
+                    kShortChord * tolerance_)
                 continue;
             Line(colour, previous, next);
             previous = next;
@@ -399,6 +420,7 @@ class Painter {
     Batches& batches_;
     double tolerance_;
     Raster* raster_ = nullptr;
+    bool vector_ = false;
     QFont font_;
     double capHeight_ = 0;
     bool fontReady_ = false;
@@ -499,7 +521,7 @@ RenderStats DrawingRenderer::Render(QPainter& painter, const QRectF& device, con
                           device.center().x() - view.centreX * view.scale,
                           device.center().y() + view.centreY * view.scale};
     Painter draw(drawing_, painter, options, index_->batches,
-                 smooth ? kSmoothTolerance : kSnappedTolerance);
+                 (smooth ? kSmoothTolerance : kSnappedTolerance) * options.pixelSize);
     // Unsmoothed onto an image with nothing between the painter and its pixels: lines go
     // straight into the image.
     auto* image = painter.device()->devType() == QInternal::Image
@@ -513,6 +535,8 @@ RenderStats DrawingRenderer::Render(QPainter& painter, const QRectF& device, con
         raster.emplace(*image, device.toAlignedRect());
         draw.UseRaster(&*raster);
     }
+    draw.UseVectorPaths(image == nullptr && painter.device()->devType() != QInternal::Widget &&
+                        painter.device()->devType() != QInternal::Pixmap);
     const QRgb noBlock = DrawingRenderer::IndexColour(7, options.background).rgb();
     for (const IndexValue& item : found) {
         const DisplayEntity& e = drawing_.entities[item.second];
@@ -520,7 +544,7 @@ RenderStats DrawingRenderer::Render(QPainter& painter, const QRectF& device, con
         const double size = std::max(b.max_corner().get<0>() - b.min_corner().get<0>(),
                                      b.max_corner().get<1>() - b.min_corner().get<1>()) *
                             view.scale;
-        if (size < 1.0) {
+        if (size < options.pixelSize) {
             // Smaller than a pixel: its position is all that can be seen.
             const DisplayLayer* layer =
                 e.layer < drawing_.layers.size() ? &drawing_.layers[e.layer] : nullptr;

@@ -39,6 +39,10 @@ struct RenderOptions {
     // redraw stays fast.
     bool antialias = true;
     std::size_t antialiasLimit = 20000;
+    // The smallest detail worth drawing, in device units: a pixel on screen; on paper, where a
+    // device unit is far finer, about a tenth of a millimetre. Entities smaller than this are
+    // dots and curves are cut into chords that stray a fraction of it.
+    double pixelSize = 1.0;
 };
 
 // What one render did, for tests and the benchmark.

@@ -63,6 +63,34 @@ bool DrawingView::Save(const QString& path, QString* error) const {
     return false;
 }
 
+bool DrawingView::Add(const QString& path, double dx, double dy, QString* error) {
+    std::string message;
+    if (!drawing_.Read(path.toStdString(), DisplayDrawing::ReadMode::kAdd, dx, dy, message)) {
+        if (error != nullptr) *error = QString::fromStdString(message);
+        return false;
+    }
+    renderer_->Rebuild();
+    Invalidate();
+    return true;
+}
+
+bool DrawingView::Transform(const DisplayTransform& transform) {
+    if (!drawing_.Transform(transform)) return false;
+    renderer_->Rebuild();
+    Invalidate();
+    return true;
+}
+
+int DrawingView::FindLayer(const QString& name) const {
+    return drawing_.FindLayer(name.toStdString());
+}
+
+bool DrawingView::RenameLayer(int layer, const QString& newName) {
+    if (!drawing_.RenameLayer(layer, newName.toStdString())) return false;
+    Invalidate();
+    return true;
+}
+
 QStringList DrawingView::LayerNames() const {
     QStringList names;
     for (const std::string& name : drawing_.LayerNames()) names << QString::fromStdString(name);
@@ -209,6 +237,7 @@ void DrawingView::PrintTo(QPagedPaintDevice& device, int area) const {
     print.blackAndWhite = printBlackAndWhite_;
     print.antialias = true;
     print.antialiasLimit = static_cast<std::size_t>(-1);
+    print.pixelSize = std::max(1.0, device.logicalDpiX() / 254.0);
     renderer_->Render(painter, page, FitBox(box, page, 100), print);
 }
 

@@ -36,6 +36,13 @@ class DrawingView : public QWidget {
     // drawing shown stays and `error` says why.
     bool Open(const QString& path, QString* error, double fitPercent = 98);
     bool Save(const QString& path, QString* error) const;
+    // Adds a DXF file's drawing moved by (dx, dy) to the drawing shown; the view stays.
+    bool Add(const QString& path, double dx, double dy, QString* error);
+    bool Transform(const DisplayTransform& transform);
+    // The number, from 1, of the first layer named `name` ignoring case; 0 when none is.
+    int FindLayer(const QString& name) const;
+    // Renames layer number `layer`; a layer of the new name takes its entities.
+    bool RenameLayer(int layer, const QString& newName);
     const DisplayDrawing& Drawing() const { return drawing_; }
     // Layer names in drawing order, each once.
     QStringList LayerNames() const;

@@ -42,9 +42,11 @@ bool RenderDrawingToFile(const DrawingRenderer& renderer, const FileRenderReques
                                       wide ? QPageLayout::Landscape : QPageLayout::Portrait,
                                       QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
         pdf.setResolution(600);
+        RenderOptions options = request.options;
+        options.pixelSize = pdf.resolution() / 254.0;
         QPainter painter(&pdf);
         const QRectF page(QPointF(0, 0), QSizeF(pdf.width(), pdf.height()));
-        renderer.Render(painter, page, FitBox(extents, page, kFitPercent), request.options);
+        renderer.Render(painter, page, FitBox(extents, page, kFitPercent), options);
         painter.end();
     } else if (suffix == QLatin1String("svg")) {
         QSvgGenerator svg;

@@ -2,6 +2,8 @@
 // function commands and their status texts, Open and Save DXF through substituted dialogs, and
 // printing to a PDF file whose page is checked with pdftoppm.
 #include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPrinter>
 #include <QProcess>
 #include <QSignalSpy>
@@ -430,6 +432,43 @@ class TestViewerWindow : public QObject {
         QCOMPARE(dialogs_->setups, 1);
         QVERIFY(dialogs_->asked.isEmpty());
         QVERIFY(!QFileInfo::exists(dir_.filePath(QStringLiteral("never.pdf"))));
+    }
+
+    void switchingChildWindowsReturnsTheViewerToWindowZoom() {
+        QMdiArea area;
+        auto* viewer = new ViewerWindow(&store_);
+        QMdiSubWindow* viewerWindow = area.addSubWindow(viewer);
+        QMdiSubWindow* other = area.addSubWindow(new QWidget);
+        area.resize(800, 600);
+        area.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&area));
+        QSignalSpy activated(viewer, &ViewerWindow::activated);
+        area.setActiveSubWindow(viewerWindow);
+        viewer->SetZoomFunction(2);
+        area.setActiveSubWindow(other);
+        QCOMPARE(viewer->ZoomFunction(), 2);
+        area.setActiveSubWindow(viewerWindow);
+        QTRY_COMPARE(viewer->ZoomFunction(), 0);
+        QVERIFY(!activated.isEmpty());
+        QCOMPARE(activated.last().at(0).toString(), QStringLiteral("Spot Zoom (L/R): 50% / 50% "));
+    }
+
+    void drawingsAreAddedAtAnOffsetAndLayersRenamed() {
+        const retracer::Box2 before = View()->Drawing().Extents();
+        QString error;
+        QVERIFY2(View()->Add(drawing_, 300, -50, &error), qPrintable(error));
+        const retracer::Box2 after = View()->Drawing().Extents();
+        QCOMPARE(after.maxX, before.maxX + 300);
+        QCOMPARE(after.minY, before.minY - 50);
+        QCOMPARE(View()->Drawing().entities.size(), std::size_t(6));
+        QCOMPARE(View()->LayerNames(), (QStringList{"0", "OUTLINE", "HOLES"}));
+
+        QCOMPARE(View()->FindLayer(QStringLiteral("holes")), 3);
+        QVERIFY(View()->RenameLayer(3, QStringLiteral("Route_LBL")));
+        QCOMPARE(View()->LayerNames(), (QStringList{"0", "OUTLINE", "Route_LBL"}));
+        QVERIFY(!View()->RenameLayer(0, QStringLiteral("X")));
+        QVERIFY(!View()->Add(dir_.filePath(QStringLiteral("none.dxf")), 0, 0, &error));
+        QCOMPARE(View()->Drawing().entities.size(), std::size_t(6));
     }
 
     void hiddenLayersDisappearFromTheView() {
