@@ -109,8 +109,9 @@ double ThreadCpuMs() {
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
-// The medians of several renders of one view: wall-clock time, and the processor time this
-// thread took (the fairer figure on a machine busy with other work).
+// The medians of several renders of one view: wall-clock time, and the processor time of the
+// calling thread (busy views have a second drawing thread; on a machine busy with other work
+// this is the steadier figure).
 struct Timing {
     double wallMs;
     double cpuMs;
@@ -175,7 +176,7 @@ int Measure(const std::string& file) {
     const ViewState whole = retracer::view::FitBox(renderer.Extents(), device, 98);
     const Timing full = RenderMs(renderer, image, whole, stats);
     std::printf(
-        "full redraw 1600x1000    %.1f ms, processor %.1f ms (target < 50): %zu in view, "
+        "full redraw 1600x1000    %.1f ms, calling thread %.1f ms (target < 50): %zu in view, "
         "%zu drawn, %zu as dots\n",
         full.wallMs, full.cpuMs, stats.candidates, stats.drawn, stats.dots);
     for (const double zoom : {10.0, 100.0, 1000.0}) {
@@ -183,7 +184,7 @@ int Measure(const std::string& file) {
         in.scale *= zoom;
         const Timing zoomed = RenderMs(renderer, image, in, stats);
         std::printf(
-            "zoomed x%-6.0f redraw     %.2f ms, processor %.2f ms: %zu in view, %zu drawn, "
+            "zoomed x%-6.0f redraw     %.2f ms, calling thread %.2f ms: %zu in view, %zu drawn, "
             "%zu as dots\n",
             zoom, zoomed.wallMs, zoomed.cpuMs, stats.candidates, stats.drawn, stats.dots);
     }

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include <boost/geometry.hpp>
 #include <boost/geometry/index/rtree.hpp>
@@ -24,6 +25,8 @@ namespace bgi = boost::geometry::index;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDegree = kPi / 180.0;
 constexpr int kMaxBlockDepth = 16;
+// Views with this many entities are drawn on two threads.
+constexpr std::size_t kParallelFrom = 20000;
 // Curves are cut into chords that stray at most this far (device pixels) from the true curve;
 // without antialiasing every point snaps to a pixel anyway, so the chords can be longer.
 constexpr double kSmoothTolerance = 0.2;
@@ -83,15 +86,21 @@ struct Batches {
 // drawn at once, so entities stack in file order.
 class Raster {
   public:
-    Raster(QImage& image, const QRect& clip)
+    // Lines are traced across `clip` but only the rows from `firstRow` to `lastRow` are
+    // written, so threads sharing the image trace every line exactly alike.
+    Raster(QImage& image, const QRect& clip, int firstRow, int lastRow)
         : bits_(reinterpret_cast<QRgb*>(image.bits())),
           stride_(image.bytesPerLine() / 4),
-          clip_(clip & image.rect()) {}
+          clip_(clip & image.rect()),
+          firstRow_(firstRow),
+          lastRow_(lastRow) {}
+    Raster(QImage& image, const QRect& clip) : Raster(image, clip, clip.top(), clip.bottom()) {}
 
     void Dot(QPointF p, QRgb colour) {
         const int x = static_cast<int>(std::floor(p.x()));
         const int y = static_cast<int>(std::floor(p.y()));
-        if (clip_.contains(x, y)) bits_[y * stride_ + x] = colour;
+        if (clip_.contains(x, y) && y >= firstRow_ && y <= lastRow_)
+            bits_[y * stride_ + x] = colour;
     }
 
     void Line(QPointF a, QPointF b, QRgb colour) {
@@ -123,25 +132,29 @@ class Raster {
         y0 += t0 * dy;
         const int ix = static_cast<int>(std::floor(x0)), iy = static_cast<int>(std::floor(y0));
         const int ex = static_cast<int>(std::floor(x1)), ey = static_cast<int>(std::floor(y1));
+        if (std::max(iy, ey) < firstRow_ || std::min(iy, ey) > lastRow_) return;
         const int adx = std::abs(ex - ix), ady = std::abs(ey - iy);
+        const int rowStep = iy < ey ? 1 : -1;
         const std::ptrdiff_t stepX = ix < ex ? 1 : -1;
         const std::ptrdiff_t stepY = iy < ey ? stride_ : -stride_;
         QRgb* pixel = bits_ + static_cast<std::ptrdiff_t>(iy) * stride_ + ix;
+        int row = iy;
         // Bresenham along the longer axis, a step across whenever the error runs out.
         if (adx >= ady) {
             int error = adx / 2;
             for (int i = 0; i <= adx; ++i, pixel += stepX) {
-                *pixel = colour;
+                if (row >= firstRow_ && row <= lastRow_) *pixel = colour;
                 error -= ady;
                 if (error < 0) {
                     pixel += stepY;
+                    row += rowStep;
                     error += adx;
                 }
             }
         } else {
             int error = ady / 2;
-            for (int i = 0; i <= ady; ++i, pixel += stepY) {
-                *pixel = colour;
+            for (int i = 0; i <= ady; ++i, pixel += stepY, row += rowStep) {
+                if (row >= firstRow_ && row <= lastRow_) *pixel = colour;
                 error -= adx;
                 if (error < 0) {
                     pixel += stepX;
@@ -155,6 +168,18 @@ class Raster {
     QRgb* bits_;
     std::ptrdiff_t stride_;
     QRect clip_;
+    int firstRow_;
+    int lastRow_;
+};
+
+// Texts and solids go through the paint engine, which one thread at a time may use: while
+// helper threads draw lines into the image, they wait here and are painted afterwards.
+struct Deferred {
+    bool text;
+    QRgb colour;
+    Affine m;
+    const double* v;
+    const std::string* words;
 };
 
 class Painter {
@@ -217,6 +242,19 @@ class Painter {
         }
     }
     void UseRaster(Raster* raster) { raster_ = raster; }
+    // Texts and solids are kept in `list` (or, with nullptr and `skip`, left to another thread)
+    // instead of painted.
+    void Defer(std::vector<Deferred>* list, bool skip) {
+        defer_ = list;
+        skipDeferred_ = skip;
+    }
+    void DrawDeferred(const Deferred& d) {
+        if (d.text) {
+            Text(d.colour, d.m, d.v, *d.words);
+        } else {
+            Solid(d.colour, d.m, d.v);
+        }
+    }
 
     QRgb Colour(int index, const DisplayLayer* layer, QRgb byBlock) const {
         if (options_.blackAndWhite) return contrast_;
@@ -356,6 +394,10 @@ class Painter {
     }
 
     void Solid(QRgb colour, const Affine& m, const double* v) {
+        if (defer_ != nullptr || skipDeferred_) {
+            if (defer_ != nullptr) defer_->push_back({false, colour, m, v, nullptr});
+            return;
+        }
         // DXF corner order: 1, 2, 4, 3 walks round the outline.
         const QPolygonF outline(
             {m.Map(v[0], v[1]), m.Map(v[3], v[4]), m.Map(v[9], v[10]), m.Map(v[6], v[7])});
@@ -369,6 +411,10 @@ class Painter {
         const double heightPixels = v[3] * m.Stretch();
         if (heightPixels < 1.5 || text.empty()) {
             Dot(colour, m.Map(v[0], v[1]));
+            return;
+        }
+        if (defer_ != nullptr || skipDeferred_) {
+            if (defer_ != nullptr) defer_->push_back({true, colour, m, v, &text});
             return;
         }
         if (!fontReady_) {
@@ -421,6 +467,8 @@ class Painter {
     double tolerance_;
     Raster* raster_ = nullptr;
     bool vector_ = false;
+    std::vector<Deferred>* defer_ = nullptr;
+    bool skipDeferred_ = false;
     QFont font_;
     double capHeight_ = 0;
     bool fontReady_ = false;
@@ -538,25 +586,51 @@ RenderStats DrawingRenderer::Render(QPainter& painter, const QRectF& device, con
     draw.UseVectorPaths(image == nullptr && painter.device()->devType() != QInternal::Widget &&
                         painter.device()->devType() != QInternal::Pixmap);
     const QRgb noBlock = DrawingRenderer::IndexColour(7, options.background).rgb();
-    for (const IndexValue& item : found) {
-        const DisplayEntity& e = drawing_.entities[item.second];
-        const IndexBox& b = item.first;
-        const double size = std::max(b.max_corner().get<0>() - b.min_corner().get<0>(),
-                                     b.max_corner().get<1>() - b.min_corner().get<1>()) *
-                            view.scale;
-        if (size < options.pixelSize) {
-            // Smaller than a pixel: its position is all that can be seen.
-            const DisplayLayer* layer =
-                e.layer < drawing_.layers.size() ? &drawing_.layers[e.layer] : nullptr;
-            if (layer != nullptr && !layer->visible) continue;
-            draw.Dot(draw.Colour(e.colour, layer, noBlock),
-                     toDevice.Map((b.min_corner().get<0>() + b.max_corner().get<0>()) / 2.0,
-                                  (b.min_corner().get<1>() + b.max_corner().get<1>()) / 2.0));
-            ++stats.dots;
-            continue;
+    const auto traverse = [&](Painter& on, RenderStats* counts) {
+        for (const IndexValue& item : found) {
+            const DisplayEntity& e = drawing_.entities[item.second];
+            const IndexBox& b = item.first;
+            const double size = std::max(b.max_corner().get<0>() - b.min_corner().get<0>(),
+                                         b.max_corner().get<1>() - b.min_corner().get<1>()) *
+                                view.scale;
+            if (size < options.pixelSize) {
+                // Smaller than a pixel: its position is all that can be seen.
+                const DisplayLayer* layer =
+                    e.layer < drawing_.layers.size() ? &drawing_.layers[e.layer] : nullptr;
+                if (layer != nullptr && !layer->visible) continue;
+                on.Dot(on.Colour(e.colour, layer, noBlock),
+                       toDevice.Map((b.min_corner().get<0>() + b.max_corner().get<0>()) / 2.0,
+                                    (b.min_corner().get<1>() + b.max_corner().get<1>()) / 2.0));
+                if (counts != nullptr) ++counts->dots;
+                continue;
+            }
+            on.Entity(e, toDevice, noBlock, 0);
+            if (counts != nullptr) ++counts->drawn;
         }
-        draw.Entity(e, toDevice, noBlock, 0);
-        ++stats.drawn;
+    };
+    if (raster && found.size() >= kParallelFrom && std::thread::hardware_concurrency() >= 2) {
+        // A busy view on two threads: each draws every entity, clipped to its half of the image.
+        const QRect all = device.toAlignedRect() & image->rect();
+        QRect top = all;
+        top.setHeight(all.height() / 2);
+        QRect bottom = all;
+        bottom.setTop(top.bottom() + 1);
+        Raster upper(*image, all, top.top(), top.bottom());
+        Raster lower(*image, all, bottom.top(), bottom.bottom());
+        Batches unused;
+        Painter helper(drawing_, painter, options, unused, kSnappedTolerance * options.pixelSize);
+        helper.UseRaster(&lower);
+        helper.Defer(nullptr, true);
+        std::vector<Deferred> deferred;
+        draw.UseRaster(&upper);
+        draw.Defer(&deferred, false);
+        std::thread worker([&] { traverse(helper, nullptr); });
+        traverse(draw, &stats);
+        worker.join();
+        draw.Defer(nullptr, false);
+        for (const Deferred& d : deferred) draw.DrawDeferred(d);
+    } else {
+        traverse(draw, &stats);
     }
     draw.Flush();
     painter.restore();

@@ -106,6 +106,7 @@ class TestViewerRender : public QObject {
     void blackAndWhiteLeavesNoColour();
     void hiddenLayersAreNotDrawn();
     void tinyEntitiesBecomeDotsAndOnlyVisibleOnesAreVisited();
+    void busyViewsWrittenStraightIntoTheImageMatchThePaintEngine_data();
     void busyViewsWrittenStraightIntoTheImageMatchThePaintEngine();
 };
 
@@ -295,9 +296,26 @@ void TestViewerRender::tinyEntitiesBecomeDotsAndOnlyVisibleOnesAreVisited() {
     QCOMPARE(image.pixel(100, 100), qRgb(0, 0, 0));
 }
 
+void TestViewerRender::busyViewsWrittenStraightIntoTheImageMatchThePaintEngine_data() {
+    QTest::addColumn<int>("crowd");
+    QTest::newRow("one thread") << 0;
+    QTest::newRow("two threads, each half the image") << 24000;
+}
+
 void TestViewerRender::busyViewsWrittenStraightIntoTheImageMatchThePaintEngine() {
-    // Lines of every slope, some running far off the image, arcs, bulges and circles.
+    QFETCH(int, crowd);
+    // Lines of every slope, some running far off the image, arcs, bulges and circles; a text
+    // and a solid (painted by the engine either way); and a crowd of short strokes that makes
+    // the view busy enough for two threads.
     Drawing source;
+    for (int i = 0; i < crowd; ++i) {
+        const double x = -20 + (i % 160) * 0.75, y = -40 + (i / 160) * 0.6;
+        source.entities.push_back(Make(LineEntity{{x, y, 0}, {x + 0.5, y + 0.3, 0}}, 8));
+    }
+    source.entities.push_back(Make(TextEntity{{0, 50, 0}, 8, 0, "BUSY"}, 7));
+    source.entities.push_back(Make(
+        retracer::SolidEntity{{retracer::Point3{85, 50, 0}, {95, 50, 0}, {85, 60, 0}, {95, 60, 0}}},
+        1));
     for (int i = 0; i < 36; ++i) {
         const double a = i * 10 * 3.14159265358979 / 180;
         source.entities.push_back(Make(
