@@ -95,8 +95,9 @@ class DisplayDrawing {
     // The drawing model again, for writing.
     Drawing ToDrawing() const;
 
-    // Reads a DXF file, replacing the drawing or adding it at an offset. On failure the drawing
-    // is unchanged and `error` says why.
+    // Reads a DXF file, replacing the drawing or adding it at an offset. Plain files are
+    // streamed in by QuickReadDxf, others read by ReadDxf; on failure the drawing is unchanged
+    // and `error` says why.
     enum class ReadMode { kReplace, kAdd };
     bool Read(const std::filesystem::path& file, ReadMode mode, double dx, double dy,
               std::string& error);

@@ -54,8 +54,9 @@ struct RenderStats {
 
 // Draws a DisplayDrawing with QPainter on any device (screen, image, PDF, SVG, printer). It
 // keeps a spatial index of the entities' boxes, so a zoomed-in view only visits what it shows,
-// and draws entities smaller than a pixel as dots. The drawing must outlive the renderer;
-// after the drawing changes, call Rebuild.
+// and draws entities smaller than a pixel as dots. Busy views on a 32-bit image are written
+// straight into its pixels, by two threads. The drawing must outlive the renderer; after the
+// drawing changes, call Rebuild. Render keeps scratch memory between calls: one call at a time.
 class DrawingRenderer {
   public:
     explicit DrawingRenderer(const DisplayDrawing& drawing);
