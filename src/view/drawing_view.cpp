@@ -47,10 +47,10 @@ bool DrawingView::Open(const QString& path, QString* error, double fitPercent) {
     renderer_->Rebuild();
     previous_.clear();
     fitPercent_ = fitPercent;
-    if (width() > 0 && height() > 0) {
+    if (isVisible() && width() > 0 && height() > 0) {
         ChangeView(FitBox(renderer_->Extents(), Area(), fitPercent), false);
     } else {
-        fitPending_ = true;  // fitted when the widget gets its size
+        fitPending_ = true;  // fitted when the widget is shown at its size
     }
     Invalidate();
     return true;
@@ -274,12 +274,21 @@ void DrawingView::paintEvent(QPaintEvent*) {
     }
 }
 
-void DrawingView::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    if (fitPending_ && width() > 0 && height() > 0) {
+void DrawingView::FitIfPending() {
+    if (fitPending_ && isVisible() && width() > 0 && height() > 0) {
         ChangeView(FitBox(renderer_->Extents(), Area(), fitPercent_), false);
     }
+}
+
+void DrawingView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FitIfPending();
     Invalidate();
+}
+
+void DrawingView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    FitIfPending();
 }
 
 void DrawingView::mousePressEvent(QMouseEvent* event) {

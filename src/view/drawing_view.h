@@ -96,6 +96,7 @@ class DrawingView : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -107,6 +108,7 @@ class DrawingView : public QWidget {
     void ChangeView(const ViewState& view, bool remember);
     ViewState ViewAbout(QPointF widgetPoint, double factor) const;
     void Invalidate();
+    void FitIfPending();
     QRectF Area() const { return QRectF(rect()); }
 
     DisplayDrawing drawing_;

@@ -131,6 +131,18 @@ class TestViewerWindow : public QObject {
         QCOMPARE(View()->Drawing().entities.size(), std::size_t(3));
     }
 
+    void aDrawingOpenedBeforeTheWindowShowsIsFittedWhenItDoes() {
+        ViewerWindow hidden(&store_);
+        QVERIFY(hidden.OpenDrawing(drawing_, nullptr, nullptr));
+        hidden.resize(500, 400);
+        hidden.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&hidden));
+        const QPointF a = hidden.View()->DrawingToScreen(0, 0);
+        const QPointF b = hidden.View()->DrawingToScreen(200, 100);
+        QVERIFY2(Near(b.x() - a.x(), 490), qPrintable(QString::number(b.x() - a.x())));
+        QCOMPARE(hidden.View()->PreviousViews(), std::size_t(0));
+    }
+
     void leftDragInWindowZoomShowsTheBandedArea() {
         window_->SetZoomFunction(0);
         const QPoint from = At(100, 80);
