@@ -586,28 +586,39 @@ RenderStats DrawingRenderer::Render(QPainter& painter, const QRectF& device, con
     draw.UseVectorPaths(image == nullptr && painter.device()->devType() != QInternal::Widget &&
                         painter.device()->devType() != QInternal::Pixmap);
     const QRgb noBlock = DrawingRenderer::IndexColour(7, options.background).rgb();
-    const auto traverse = [&](Painter& on, RenderStats* counts) {
+    // Draws the entities that reach the rows from `firstRow` to `lastRow`; the thread that
+    // keeps the texts and solids for later also passes them on from elsewhere.
+    const auto traverse = [&](Painter& on, RenderStats* counts, double firstRow, double lastRow,
+                              bool keepsDeferred) {
         for (const IndexValue& item : found) {
             const DisplayEntity& e = drawing_.entities[item.second];
             const IndexBox& b = item.first;
             const double size = std::max(b.max_corner().get<0>() - b.min_corner().get<0>(),
                                          b.max_corner().get<1>() - b.min_corner().get<1>()) *
                                 view.scale;
+            const double top = toDevice.f + toDevice.d * b.max_corner().get<1>();
+            const double bottom = toDevice.f + toDevice.d * b.min_corner().get<1>();
+            const bool elsewhere = bottom < firstRow - 1 || top > lastRow + 1;
             if (size < options.pixelSize) {
                 // Smaller than a pixel: its position is all that can be seen.
+                if (counts != nullptr) ++counts->dots;
+                if (elsewhere) continue;
                 const DisplayLayer* layer =
                     e.layer < drawing_.layers.size() ? &drawing_.layers[e.layer] : nullptr;
                 if (layer != nullptr && !layer->visible) continue;
                 on.Dot(on.Colour(e.colour, layer, noBlock),
                        toDevice.Map((b.min_corner().get<0>() + b.max_corner().get<0>()) / 2.0,
                                     (b.min_corner().get<1>() + b.max_corner().get<1>()) / 2.0));
-                if (counts != nullptr) ++counts->dots;
                 continue;
             }
-            on.Entity(e, toDevice, noBlock, 0);
             if (counts != nullptr) ++counts->drawn;
+            const bool deferrable = e.kind == DisplayKind::kText || e.kind == DisplayKind::kSolid ||
+                                    e.kind == DisplayKind::kInsert;
+            if (elsewhere && !(keepsDeferred && deferrable)) continue;
+            on.Entity(e, toDevice, noBlock, 0);
         }
     };
+    constexpr double kAllRows = 1e300;
     if (raster && found.size() >= kParallelFrom && std::thread::hardware_concurrency() >= 2) {
         // A busy view on two threads: each draws every entity, clipped to its half of the image.
         const QRect all = device.toAlignedRect() & image->rect();
@@ -624,13 +635,14 @@ RenderStats DrawingRenderer::Render(QPainter& painter, const QRectF& device, con
         std::vector<Deferred> deferred;
         draw.UseRaster(&upper);
         draw.Defer(&deferred, false);
-        std::thread worker([&] { traverse(helper, nullptr); });
-        traverse(draw, &stats);
+        std::thread worker(
+            [&] { traverse(helper, nullptr, bottom.top(), bottom.bottom(), false); });
+        traverse(draw, &stats, top.top(), top.bottom(), true);
         worker.join();
         draw.Defer(nullptr, false);
         for (const Deferred& d : deferred) draw.DrawDeferred(d);
     } else {
-        traverse(draw, &stats);
+        traverse(draw, &stats, -kAllRows, kAllRows, true);
     }
     draw.Flush();
     painter.restore();

@@ -305,14 +305,19 @@ void TestViewerRender::busyViewsWrittenStraightIntoTheImageMatchThePaintEngine_d
 void TestViewerRender::busyViewsWrittenStraightIntoTheImageMatchThePaintEngine() {
     QFETCH(int, crowd);
     // Lines of every slope, some running far off the image, arcs, bulges and circles; a text
-    // and a solid (painted by the engine either way); and a crowd of short strokes that makes
-    // the view busy enough for two threads.
+    // and a solid in each half (painted by the engine either way); and, clear of them, a crowd
+    // of short strokes that makes the view busy enough for two threads.
     Drawing source;
     for (int i = 0; i < crowd; ++i) {
-        const double x = -20 + (i % 160) * 0.75, y = -40 + (i / 160) * 0.6;
+        const double x = -20 + (i % 160) * 0.25, y = 20 + (i / 160) * 0.2;
         source.entities.push_back(Make(LineEntity{{x, y, 0}, {x + 0.5, y + 0.3, 0}}, 8));
     }
-    source.entities.push_back(Make(TextEntity{{0, 50, 0}, 8, 0, "BUSY"}, 7));
+    source.entities.push_back(Make(TextEntity{{50, 50, 0}, 8, 0, "BUSY"}, 7));
+    source.entities.push_back(Make(TextEntity{{40, -35, 0}, 8, 0, "LOW"}, 7));  // the other half
+    source.entities.push_back(Make(
+        retracer::SolidEntity{
+            {retracer::Point3{85, -35, 0}, {95, -35, 0}, {85, -25, 0}, {95, -25, 0}}},
+        2));
     source.entities.push_back(Make(
         retracer::SolidEntity{{retracer::Point3{85, 50, 0}, {95, 50, 0}, {85, 60, 0}, {95, 60, 0}}},
         1));
