@@ -478,6 +478,7 @@ class Painter {
 
 struct DrawingRenderer::Index {
     bgi::rtree<IndexValue, bgi::quadratic<16>> tree;
+    std::vector<IndexValue> byId;  // the same boxes in file order
     Batches batches;
     std::vector<IndexValue> found;
 };
@@ -542,6 +543,7 @@ void DrawingRenderer::Rebuild() {
     }
     // The packing constructor builds a balanced tree in one pass.
     index_->tree = decltype(index_->tree)(values.begin(), values.end());
+    index_->byId = std::move(values);
 }
 
 RenderStats DrawingRenderer::Render(QPainter& painter, const QRectF& device, const ViewState& view,
@@ -553,10 +555,18 @@ RenderStats DrawingRenderer::Render(QPainter& painter, const QRectF& device, con
     const Box2 visible = VisibleBox(view, device);
     std::vector<IndexValue>& found = index_->found;
     found.clear();
-    index_->tree.query(bgi::intersects(ToIndexBox(visible)), std::back_inserter(found));
-    // Draw in file order, as the file stacks them.
-    std::sort(found.begin(), found.end(),
-              [](const IndexValue& a, const IndexValue& b) { return a.second < b.second; });
+    const IndexBox query = ToIndexBox(visible);
+    // Entities are drawn in file order, as the file stacks them. A view of much of the drawing
+    // takes one pass over the boxes in that order; a closer one asks the tree and sorts.
+    if (visible.Width() * visible.Height() * 8 >= extents_.Width() * extents_.Height()) {
+        for (const IndexValue& v : index_->byId) {
+            if (bg::intersects(v.first, query)) found.push_back(v);
+        }
+    } else {
+        index_->tree.query(bgi::intersects(query), std::back_inserter(found));
+        std::sort(found.begin(), found.end(),
+                  [](const IndexValue& a, const IndexValue& b) { return a.second < b.second; });
+    }
     stats.candidates = found.size();
     const bool smooth = options.antialias && found.size() <= options.antialiasLimit;
     painter.setRenderHint(QPainter::Antialiasing, smooth);
