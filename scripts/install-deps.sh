@@ -9,8 +9,8 @@ packages=(
     libcli11-dev nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     python3-ezdxf poppler-utils
-    libboost-dev qt6-svg-dev
-    xvfb xauth
+    libboost-dev qt6-svg-dev fonts-dejavu-core
+    xvfb xauth time bc
 )
 
 missing=()

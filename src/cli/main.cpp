@@ -18,6 +18,7 @@
 #include "base/value_text.h"
 #include "cli/batch_command.h"
 #include "cli/command_session.h"
+#include "cli/render_command.h"
 #include "job/job_driver.h"
 #include "settings/app_folder.h"
 #include "settings/ini_file.h"
@@ -246,7 +247,11 @@ int main(int argc, char** argv) {
     batch->add_flag("--json", batchOptions.json, "Print a JSON summary");
     batch->add_flag("--verbose", batchOptions.verbose, "Print the diagnostics");
 
+    retracer::cli::RenderArgs renderArgs;
+    auto* render = retracer::cli::AddRenderCommand(app, renderArgs);
+
     CLI11_PARSE(app, argc, argv);
+    if (*render) return retracer::cli::RunRender(renderArgs, argc, argv);
     if (*translate) return RunTranslate(translateOptions, argv[0]);
     if (*batch) {
         StderrPrompt prompt;
