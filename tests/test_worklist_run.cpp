@@ -237,6 +237,63 @@ TEST_F(WorklistRunTest, ParallelRunMatchesTheRunInOrderByteForByte) {
     EXPECT_EQ(compared, drawings);
 }
 
+// A caller (the progress dialog's Cancel) stops a run before a row: what was made stays, nothing
+// after it is made, and the run ends like a No to "File Not Found".
+TEST_F(WorklistRunTest, TheCallerCanStopARunBeforeARow) {
+    session_->settings.options.generateBatchLst = true;
+    Worklist& w = session_->worklist;
+    SetRow(w, 1, "1", "1", "PANEL.PGM");
+    SetRow(w, 4, "1", "0", "SHELF.PGM");
+    SetRow(w, 6, "1", "0", "BACK.PGM");
+    struct Case {
+        int jobs;
+        int stopAtCall;  // 1-based call of the hook that answers false
+        std::vector<std::string> made;
+        int stopRow;
+    };
+    const Case cases[] = {
+        {1, 2, {"PANEL.DXF", "PANEL.M.DXF"}, 4},
+        {1, 1, {}, 1},
+        {2, 1, {}, 1},  // a parallel run asks before its stretch of rows
+    };
+    for (const Case& c : cases) {
+        std::vector<std::vector<int>> calls;
+        RunOptions options;
+        options.jobs = c.jobs;
+        options.beforeRow = [&](int row, int done, int total) {
+            calls.push_back({row, done, total});
+            return static_cast<int>(calls.size()) != c.stopAtCall;
+        };
+        fs::remove(session_->destFolder / "Batch.lst");
+        state_.translateArmed = false;
+        const RunReport report = RunWorklist(*session_, state_, options);
+        EXPECT_TRUE(report.stopped) << c.jobs;
+        EXPECT_EQ(report.stopRow, c.stopRow);
+        EXPECT_EQ(Names(report), c.made);
+        EXPECT_FALSE(fs::exists(session_->destFolder / "Batch.lst"));
+        EXPECT_FALSE(state_.translateArmed);
+        ASSERT_EQ(calls.size(), static_cast<std::size_t>(c.stopAtCall));
+        EXPECT_EQ(calls.back(), (std::vector<int>{c.stopRow, c.stopAtCall - 1, 3}));
+    }
+
+    // The selection run asks before every file; a refusal leaves it free for the next run.
+    state_.translateArmed = true;
+    std::vector<int> done;
+    RunOptions options;
+    options.beforeRow = [&](int row, int taken, int total) {
+        EXPECT_EQ(row, 0);
+        EXPECT_EQ(total, 3);
+        done.push_back(taken);
+        return taken < 2;
+    };
+    const RunReport report = RunSelection(*session_, state_, root_ / "progs",
+                                          {"BACK.PGM", "SHELF.PGM", "PANEL.PGM"}, options);
+    EXPECT_TRUE(report.stopped);
+    EXPECT_EQ(Names(report), (std::vector<std::string>{"BACK.DXF", "SHELF.DXF"}));
+    EXPECT_EQ(done, (std::vector<int>{0, 1, 2}));
+    EXPECT_FALSE(state_.selectionRunBusy);
+}
+
 TEST_F(WorklistRunTest, ProcessButtonChoosesTheRunByRowOne) {
     Worklist& w = session_->worklist;
     SetRow(w, 2, "1", "0", "SHELF.PGM");  // row 1 empty: the selection run

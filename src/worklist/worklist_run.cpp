@@ -270,9 +270,23 @@ struct RunCursor {
 };
 
 // Rows in order on the caller's session: what the user sees while it runs.
+// Asks the caller's hook whether to take up the row; a refusal ends the run at that row.
+bool GoOn(const RunOptions& options, int row, std::size_t done, std::size_t total,
+          RunReport& report) {
+    if (!options.beforeRow ||
+        options.beforeRow(row, static_cast<int>(done), static_cast<int>(total))) {
+        return true;
+    }
+    report.stopped = true;
+    report.stopRow = row;
+    return false;
+}
+
 void RunSerial(Session& session, const std::vector<RowPlan>& plans, const RunOptions& options,
                RunReport& report, RunCursor& cursor) {
-    for (const RowPlan& plan : plans) {
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        const RowPlan& plan = plans[i];
+        if (!GoOn(options, plan.row, i, plans.size(), report)) return;
         JobState check = RowJob(plan, options.forceSave);
         if (!ChkPFile(session, check, plan.program)) {
             if (session.stopRequested) {
@@ -389,9 +403,13 @@ void RunParallel(Session& session, const std::vector<RowPlan>& plans, const RunO
             segment.push_back(&plans[i]);
             continue;
         }
+        const std::size_t first = i - segment.size();
+        if (!segment.empty() && !GoOn(options, segment.front()->row, first, plans.size(), report))
+            return;
         if (!RunParallelSegment(session, workers, segment, options, report, cursor)) return;
         segment.clear();
         if (i == plans.size()) break;
+        if (!GoOn(options, plans[i].row, i, plans.size(), report)) return;
         JobState check = RowJob(plans[i], options.forceSave);
         if (!ChkPFile(session, check, plans[i].program)) {
             if (session.stopRequested) {
@@ -537,7 +555,12 @@ RunReport RunSelection(Session& session, RunState& state, const fs::path& folder
     if (state.selectionRunBusy) return report;
     state.selectionRunBusy = true;
     session.stopRequested = false;
-    for (const std::string& name : selected) {
+    for (std::size_t i = 0; i < selected.size(); ++i) {
+        const std::string& name = selected[i];
+        if (!GoOn(options, 0, i, selected.size(), report)) {
+            state.selectionRunBusy = false;
+            return report;
+        }
         const fs::path program = FindFileIgnoringCase(folder / PathFromText(name));
         JobState job;
         job.forceSave = options.forceSave;

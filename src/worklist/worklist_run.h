@@ -36,6 +36,12 @@ struct RunOptions {
     // Brings the nesting application's window to the front after Batch.lst is written; may be
     // empty. Failures are the callee's to ignore.
     std::function<void(std::string_view title)> raiseWindow;
+    // Told before each job row (or selected file) is taken up, in order: the row (0 in a
+    // selection run), how many were taken up before it and how many the run has in all. False
+    // stops the run there as a No to "File Not Found" would: nothing more is translated, no
+    // Batch.lst, no counter stored. A run with more than one job asks only between its stretches
+    // of rows. May be empty.
+    std::function<bool(int row, int done, int total)> beforeRow;
 };
 
 // What a run did, for the caller to show or print.
