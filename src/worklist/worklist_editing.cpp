@@ -65,14 +65,15 @@ int WorklistEditor::AddFiles(Session& session, const std::vector<std::string>& s
     return added;
 }
 
-bool WorklistEditor::CellClick(Session& session, JobState& job, int column, int row) {
+bool WorklistEditor::CellClick(Session& session, JobState& job, int column, int row,
+                               JobOutcome* outcome) {
     bool previewed = false;
     if ((column != lastColumn_ || row != lastRow_) && column >= 0 && column < 4) {
         job.currentRow = row;
         job.currentColumn = column;
         job.mirrorJob = column == WorklistColumn::kMir;
         if (session.header.partWidth * session.header.partLength > 0) job.dimsFromJob = true;
-        previewed = TranslateRow(session, job, row);
+        previewed = TranslateRow(session, job, row, outcome);
         job.dimsFromJob = false;
         session.panel.SetVariableListsEnabled(true);
     }

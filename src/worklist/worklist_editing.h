@@ -7,6 +7,7 @@
 
 namespace retracer {
 
+struct JobOutcome;
 struct JobState;
 struct Session;
 class Worklist;
@@ -45,8 +46,9 @@ class WorklistEditor {
 
     // A click on a cell of the grid. The first three columns (or the row header, column 0)
     // preview the row (mirrored for "Mir"); a second click on the same cell does nothing.
-    // Returns true when a preview was made.
-    bool CellClick(Session& session, JobState& job, int column, int row);
+    // Returns true when a preview was made; `outcome` (when given) receives its drawing.
+    bool CellClick(Session& session, JobState& job, int column, int row,
+                   JobOutcome* outcome = nullptr);
     // The grid lost the focus: the next click on any cell counts again.
     void FocusLost() { lastColumn_ = lastRow_ = 0; }
 

@@ -1,18 +1,457 @@
+// The main frame: menu tree, toolbar, status bar, the zoom-function group, child windows, the
+// viewer commands and the File menu's worklist commands over scripted file dialogs.
 #include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QToolButton>
 #include <QtTest>
 
+#include "control_panel_placeholder.h"
+#include "file_manager_window.h"
+#include "gui_fixture.h"
 #include "main_window.h"
+#include "popup_menu.h"
+#include "twips.h"
+#include "viewer_placeholder.h"
+#include "worklist/worklist.h"
+
+using namespace retracer;
+using namespace retracer::app;
+using namespace retracer::app::testing;
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 
+    struct Frame {
+        Frame() : workspace(scratch.paths, scratch.prompt, scratch.store) {
+            scratch.UseScratchFolders();
+            FrameServices services;
+            services.fileDialogs = &dialogs;
+            services.folderBrowser = &browser;
+            services.progress = &progress;
+            services.openUrl = [this](const QUrl& url) {
+                opened << url;
+                return true;
+            };
+            window = std::make_unique<MainWindow>(workspace, services);
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+            window->PlaceChildWindows();
+        }
+        ViewerPlaceholder& Viewer() { return *window->ViewerWindow(); }
+        void Trigger(const QString& name) {
+            QAction* action = window->Action(name);
+            QVERIFY2(action != nullptr, qPrintable(name));
+            action->trigger();
+        }
+        Scratch scratch;
+        Workspace workspace;
+        ScriptedFileDialogs dialogs;
+        ScriptedFolderBrowser browser;
+        ScriptedProgress progress;
+        QList<QUrl> opened;
+        std::unique_ptr<MainWindow> window;
+    };
+
+    static QStringList Visible(const QMenu* menu) {
+        QStringList items;
+        for (const QAction* action : menu->actions()) {
+            if (action->isVisible()) items << (action->isSeparator() ? "-" : action->text());
+        }
+        return items;
+    }
+
   private slots:
-    void showsItsCaptionAndWorkspace() {
-        retracer::app::MainWindow window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.windowTitle(), QStringLiteral("Retracer-  Program Code to DXF"));
-        QVERIFY(qobject_cast<QMdiArea*>(window.centralWidget()) != nullptr);
+    void menuTreeAndHiddenItems() {
+        Frame f;
+        QCOMPARE(f.window->windowTitle(), QStringLiteral("Retracer-  Program Code to DXF"));
+        QStringList menus;
+        for (const QAction* a : f.window->menuBar()->actions()) menus << a->text();
+        QCOMPARE(menus, QStringList({"&File", "&Edit", "&View", "Window", "&Help"}));
+
+        auto* file = f.window->findChild<QMenu*>("mFile");
+        QCOMPARE(Visible(file), QStringList({"&Import Worklist from CSV", "&Export WorkList to CSV",
+                                             "&Open Worklist", "&Save Worklist as...", "-",
+                                             "&Open DXF", "Save &DXF as...", "-", "Print &Extents",
+                                             "&Print Current View", "-", "&Exit"}));
+        // The hidden Drill Tools item is still there and still works.
+        QAction* drill = f.window->Action("mfDrt");
+        QVERIFY(drill && !drill->isVisible());
+        QSignalSpy drillSpy(f.window.get(), &MainWindow::drillToolsRequested);
+        drill->trigger();
+        QCOMPARE(drillSpy.count(), 1);
+
+        QCOMPARE(Visible(f.window->findChild<QMenu*>("mEdit")),
+                 QStringList({"&Layers...", "&Options..."}));
+        QCOMPARE(Visible(f.window->findChild<QMenu*>("mView")),
+                 QStringList({"Zoom &Extents", "Zoom &Previous", "-", "Zoom &Function"}));
+        QCOMPARE(Visible(f.window->findChild<QMenu*>("mVZoomFunction")),
+                 QStringList({"&Window", "On The &Spot Zoom", "&Pan"}));
+        QCOMPARE(Visible(f.window->findChild<QMenu*>("mHelp")),
+                 QStringList({"&About", "&Contents"}));
+        // The pop-up menu is not on the menu bar.
+        QVERIFY(!menus.contains("PoP"));
+        QCOMPARE(Visible(&f.window->Popup().Menu()),
+                 QStringList({"&Expand", "&Delete ", "&Move Selected Files To Process List",
+                              "&Clear Process List", "-", "Copy", "Paste"}));
+
+        // The Window menu lists the child windows.
+        auto* window = f.window->findChild<QMenu*>("mWindow");
+        emit window->aboutToShow();
+        QCOMPARE(Visible(window), QStringList({"Process Selection", "Control Panel", "Viewer"}));
+    }
+
+    void toolbarEntries_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("tooltip");
+        QTest::addColumn<bool>("groupOfOne");
+        const struct {
+            const char* key;
+            const char* tooltip;
+            bool group;
+        } rows[] = {
+            {"btnSep1", "", false},
+            {"btnPrint", "Print the current view, fit to page", false},
+            {"btnOpen", "Open Worklist", false},
+            {"btnSep2", "", false},
+            {"btnZoomPrevious", "Go back to the previous view", false},
+            {"btnZoomExtents", "Zoom to the full drawing extents", false},
+            {"btnSep3", "", false},
+            {"btnKeyZoom", "Zoom in on a window", true},
+            {"btnKeyStatzoom",
+             "Stationary zoom. Click the left and right buttons to zoom in and out", true},
+            {"btnPan", "Pan", true},
+            {"btnSep4", "", false},
+            {"btnSep5", "", false},
+            {"btnLayers", "View and edit layer settings", false},
+            {"btnSep6", "", false},
+            {"btnHelp", "Help", false},
+        };
+        int i = 0;
+        for (const auto& r : rows) {
+            QTest::newRow(r.key) << i++ << QString(r.key) << QString(r.tooltip) << r.group;
+        }
+    }
+    void toolbarEntries() {
+        QFETCH(int, index);
+        QFETCH(QString, key);
+        QFETCH(QString, tooltip);
+        QFETCH(bool, groupOfOne);
+        Frame f;
+        const QList<QAction*> actions = f.window->Toolbar()->actions();
+        QCOMPARE(actions.size(), 15);
+        QAction* action = actions[index];
+        QCOMPARE(action->objectName(), key);
+        QCOMPARE(action->isSeparator(), tooltip.isEmpty());
+        if (action->isSeparator()) return;
+        QCOMPARE(action->toolTip(), tooltip);
+        QVERIFY(action->isEnabled());
+        QCOMPARE(action->isCheckable(), groupOfOne);
+        QVERIFY2(!action->icon().isNull(), "every button has a picture");
+        QWidget* button = f.window->Toolbar()->widgetForAction(action);
+        QCOMPARE(button->accessibleDescription(), tooltip);
+        QCOMPARE(button->accessibleName(), action->text());
+    }
+
+    void zoomFunctionStaysInStep_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("function");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("menu window") << "mVZFunction0" << 0 << "Zoom Window ";
+        QTest::newRow("menu spot") << "mVZFunction1" << 1 << "Zoom Spot ";
+        QTest::newRow("menu pan") << "mVZFunction2" << 2 << "Pan ";
+        QTest::newRow("button window") << "btnKeyZoom" << 0 << "Zoom Window ";
+        QTest::newRow("button spot") << "btnKeyStatzoom" << 1 << "Zoom Spot ";
+        QTest::newRow("button pan") << "btnPan" << 2 << "Pan ";
+    }
+    void zoomFunctionStaysInStep() {
+        QFETCH(QString, command);
+        QFETCH(int, function);
+        QFETCH(QString, status);
+        Frame f;
+        f.window->MdiArea()->setActiveSubWindow(f.window->FileMgrSubWindow());
+        QVERIFY(f.window->MdiArea()->activeSubWindow() != nullptr);
+        // Start from another function so that every part has to move.
+        f.window->ChooseZoomFunction((function + 1) % 3);
+        f.Viewer().ClearCalls();
+        f.Trigger(command);
+        static const char* const buttons[] = {"btnKeyZoom", "btnKeyStatzoom", "btnPan"};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(f.window->Action(QString("mVZFunction%1").arg(i))->isChecked(), i == function);
+            QCOMPARE(f.window->Action(buttons[i])->isChecked(), i == function);
+        }
+        QCOMPARE(f.window->PanelText("ZoomState"), status);
+        QCOMPARE(f.Viewer().ZoomFunction(), function);
+        QCOMPARE(f.Viewer().Calls(), QStringList{QString("SetZoomFunction %1").arg(function)});
+    }
+
+    void zoomFunctionEdgeCases() {
+        Frame f;
+        // No active child window: nothing changes.
+        f.window->MdiArea()->setActiveSubWindow(f.window->FileMgrSubWindow());
+        f.window->ChooseZoomFunction(1);
+        f.Viewer().ClearCalls();
+        f.window->MdiArea()->setActiveSubWindow(nullptr);
+        QVERIFY(f.window->MdiArea()->activeSubWindow() == nullptr);
+        f.window->ChooseZoomFunction(2);
+        QVERIFY(!f.window->Action("mVZFunction2")->isChecked());
+        QVERIFY(f.window->Action("mVZFunction1")->isChecked());
+        QCOMPARE(f.window->PanelText("ZoomState"), QString("Zoom Spot "));
+        QVERIFY(f.Viewer().Calls().isEmpty());
+        // An unknown function writes one blank and presses no button.
+        f.window->MdiArea()->setActiveSubWindow(f.window->FileMgrSubWindow());
+        f.window->ChooseZoomFunction(1);
+        f.window->ChooseZoomFunction(7);
+        QCOMPARE(f.window->PanelText("ZoomState"), QString(" "));
+        QVERIFY(!f.window->Action("btnKeyStatzoom")->isChecked());
+        QVERIFY(!f.window->Action("mVZFunction1")->isChecked());
+
+        // Activating the viewer returns to window zoom and shows the spot zoom percentages.
+        f.Viewer().SetZoomInPercent(40);
+        f.Viewer().SetZoomOutPercent(62.5);
+        f.window->MdiArea()->setActiveSubWindow(f.window->ViewerSubWindow());
+        QCOMPARE(f.window->PanelText("ZoomState"), QString("Zoom Window "));
+        QVERIFY(f.window->Action("btnKeyZoom")->isChecked());
+        QCOMPARE(f.window->PanelText("ZoomPct"), QString("Spot Zoom (L/R): 40% / 62.5% "));
+    }
+
+    void statusBarPanels() {
+        Frame f;
+        // The viewer opens last and is active: its activation chose window zoom.
+        QCOMPARE(f.window->MdiArea()->activeSubWindow(), f.window->ViewerSubWindow());
+        QCOMPARE(f.window->PanelText("ZoomState"), QString("Zoom Window "));
+        QCOMPARE(f.window->PanelText("ZoomPct"), QString("Spot Zoom (L/R): 50% / 50% "));
+        QCOMPARE(f.window->PanelText("X"), QString("X:"));
+        QCOMPARE(f.window->PanelText("Y"), QString("Y:"));
+        QVERIFY(!f.window->PanelText("").isEmpty());
+        f.window->SetPanelText("X", "X: 12.5");
+        QCOMPARE(f.window->PanelText("X"), QString("X: 12.5"));
+    }
+
+    void viewerCommands_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("call");
+        QTest::newRow("menu extents") << "mVZoomExtents"
+                                      << "ZoomExtents";
+        QTest::newRow("menu previous") << "mVZoomPrevious"
+                                       << "ZoomPrevious";
+        QTest::newRow("button extents") << "btnZoomExtents"
+                                        << "ZoomExtents";
+        QTest::newRow("button previous") << "btnZoomPrevious"
+                                         << "ZoomPrevious";
+        QTest::newRow("print extents") << "mFPrintExtents"
+                                       << "PrintDrawing 0";
+        QTest::newRow("print view") << "mFPrintCurrentView"
+                                    << "PrintDrawing 1";
+        // The Print button prints the extents, whatever its tooltip says.
+        QTest::newRow("print button") << "btnPrint"
+                                      << "PrintDrawing 0";
+        QTest::newRow("layers menu") << "mELayers"
+                                     << "";
+        QTest::newRow("layers button") << "btnLayers"
+                                       << "";
+    }
+    void viewerCommands() {
+        QFETCH(QString, command);
+        QFETCH(QString, call);
+        Frame f;
+        f.Viewer().ClearCalls();
+        f.Trigger(command);
+        QCOMPARE(f.Viewer().Calls(), call.isEmpty() ? QStringList() : QStringList{call});
+    }
+
+    void dxfFileCommands() {
+        Frame f;
+        f.scratch.store.Save("Retracer", "Defaults", "InitDir",
+                             f.scratch.Path("dxf").toStdString());
+        f.Viewer().ClearCalls();
+        // Cancelling Open DXF changes nothing.
+        f.Trigger("mFOpen");
+        QCOMPARE(f.dialogs.requests.last().title, QString("Open DXF File"));
+        QCOMPARE(f.dialogs.requests.last().folder, f.scratch.Path("dxf"));
+        QVERIFY(f.Viewer().Calls().isEmpty());
+
+        const QString drawing = f.scratch.Path("progs/PART.DXF");
+        QFile file(drawing);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\nBORDER\n0\nLINE\n8\nROUTE\n0\nENDSEC\n0\nEOF\n");
+        file.close();
+        f.dialogs.answers.enqueue(drawing);
+        f.Trigger("mFOpen");
+        QCOMPARE(f.Viewer().Calls(), QStringList{"OpenDrawing " + drawing});
+        QCOMPARE(f.window->ViewerSubWindow()->windowTitle(), QDir::toNativeSeparators(drawing));
+        QCOMPARE(f.workspace.GetSession().panel.LayerList().Count(), 2);
+        const std::string initDir = f.scratch.store.Get("Retracer", "Defaults", "InitDir", "");
+        QCOMPARE(QString::fromStdString(initDir),
+                 QDir::toNativeSeparators(f.scratch.Path("progs")) + QDir::separator());
+
+        f.dialogs.answers.enqueue(f.scratch.Path("dxf/COPY.DXF"));
+        f.Trigger("mFSaveAsNewDXF");
+        QCOMPARE(f.dialogs.requests.last().title, QString("Save DXF File"));
+        QVERIFY(f.dialogs.requests.last().save);
+        QCOMPARE(f.Viewer().Calls().last(), "SaveDrawing " + f.scratch.Path("dxf/COPY.DXF"));
+        // Saving does not move the remembered folder.
+        QCOMPARE(f.scratch.store.Get("Retracer", "Defaults", "InitDir", ""), initDir);
+    }
+
+    void worklistCsvThroughTheMenu() {
+        Frame f;
+        Worklist& w = f.workspace.GetSession().worklist;
+        w.SetCell(1, WorklistColumn::kNorm, "1");
+        w.SetCell(1, WorklistColumn::kFilename, "EV_PANEL.PGM");
+        w.SetCell(3, WorklistColumn::kNorm, "2");  // row 2 empty: not exported
+        w.SetCell(3, WorklistColumn::kJob, "Kitchen");
+
+        // Cancelled: no file, nothing remembered.
+        f.Trigger("mfExpCSV");
+        QCOMPARE(f.dialogs.requests.last().title, QString("Export Worklist to CSV File"));
+        QCOMPARE(f.dialogs.requests.last().proposedName, QString("*.CSV"));
+        QCOMPARE(f.scratch.store.Get("Retracer", "Defaults", "CSVDir", "none"), "none");
+
+        const QString csv = f.scratch.Path("dxf/jobs.csv");
+        f.dialogs.answers.enqueue(csv);
+        f.Trigger("mfExpCSV");
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(),
+                 QByteArray("1,,EV_PANEL.PGM,,,,,,,,,,,,\r\n2,,,Kitchen,,,,,,,,,,,\r\n"));
+        QCOMPARE(QString::fromStdString(f.scratch.store.Get("Retracer", "Defaults", "CSVDir", "")),
+                 QDir::toNativeSeparators(f.scratch.Path("dxf")) + QDir::separator());
+        // The next export proposes the name chosen before.
+        f.Trigger("mfExpCSV");
+        QCOMPARE(f.dialogs.requests.last().proposedName, QString("jobs.CSV"));
+
+        // Import over ten filled rows: the file's two lines replace rows 1 and 2, the rest stay.
+        for (int r = 1; r <= 10; ++r)
+            w.SetCell(r, WorklistColumn::kJob, "old " + std::to_string(r));
+        f.dialogs.answers.enqueue(csv);
+        f.Trigger("mfImpCSV");
+        QCOMPARE(f.dialogs.requests.last().title, QString("Import Worklist from CSV"));
+        QCOMPARE(f.dialogs.requests.last().proposedName, QString("*.CSV"));
+        QCOMPARE(w.GetCell(1, WorklistColumn::kJob), std::string());
+        QCOMPARE(w.GetCell(2, WorklistColumn::kJob), std::string("Kitchen"));
+        QCOMPARE(w.GetCell(2, WorklistColumn::kNorm), std::string("2"));
+        QCOMPARE(w.GetCell(3, WorklistColumn::kJob), std::string("old 3"));
+
+        // A pattern or a missing file ends the import before anything is remembered.
+        f.scratch.store.Save("Retracer", "Defaults", "CSVDir", "kept");
+        for (const QString& answer : {f.scratch.Path("dxf/*.csv"), f.scratch.Path("none.csv")}) {
+            f.dialogs.answers.enqueue(answer);
+            f.Trigger("mfImpCSV");
+        }
+        QCOMPARE(f.scratch.store.Get("Retracer", "Defaults", "CSVDir", ""), "kept");
+        QCOMPARE(w.GetCell(2, WorklistColumn::kJob), std::string("Kitchen"));
+    }
+
+    void worklistFilesThroughTheMenuAndToolbar() {
+        Frame f;
+        Worklist& w = f.workspace.GetSession().worklist;
+        w.SetCell(4, WorklistColumn::kFilename, "ISO_DOOR.CNC");
+        w.SetCell(4, WorklistColumn::kRVariables, "R1=5");
+        w.SetCellNote(4, WorklistColumn::kRVariables, "hinge offset");
+        const QString list = f.scratch.Path("dxf/jobs.lst");
+        f.dialogs.answers.enqueue(list);
+        f.Trigger("mFSaveLst");
+        QCOMPARE(f.dialogs.requests.last().title, QString("Save Worklist"));
+        QVERIFY(f.dialogs.requests.last().save);
+        QVERIFY(QFile::exists(list));
+
+        w.Clear();
+        f.dialogs.answers.enqueue(list);
+        f.Trigger("btnOpen");  // the toolbar's Open is Open Worklist
+        QCOMPARE(f.dialogs.requests.last().title, QString("Open Worklist"));
+        QCOMPARE(w.GetCell(4, WorklistColumn::kFilename), std::string("ISO_DOOR.CNC"));
+        QCOMPARE(w.GetCellNote(4, WorklistColumn::kRVariables), std::string("hinge offset"));
+        // The dialog starts in the remembered folder next time.
+        f.Trigger("mFLDLst");
+        QCOMPARE(f.dialogs.requests.last().folder,
+                 QDir::fromNativeSeparators(QString::fromStdString(
+                     f.scratch.store.Get("Retracer", "Defaults", "ListDir", ""))));
+    }
+
+    void childWindowsPlacedAndKept() {
+        Frame f;
+        const int fileMgrWidth = TwipsToPixelsX(*f.window, 4000);
+        const int cPanelHeight = TwipsToPixelsY(*f.window, 3600);
+        const QSize area = f.window->MdiArea()->viewport()->size();
+        QCOMPARE(f.window->FileMgrSubWindow()->geometry(),
+                 QRect(0, 0, fileMgrWidth, area.height()));
+        QCOMPARE(f.window->CPanelSubWindow()->geometry(),
+                 QRect(fileMgrWidth, 0, area.width() - fileMgrWidth, cPanelHeight));
+        QCOMPARE(f.window->ViewerSubWindow()->geometry(),
+                 QRect(fileMgrWidth, cPanelHeight, area.width() - fileMgrWidth,
+                       area.height() - cPanelHeight));
+        QCOMPARE(f.window->CPanelSubWindow()->windowTitle(), QString("Control Panel"));
+        QCOMPARE(f.window->ViewerSubWindow()->windowTitle(), QString("Viewer"));
+
+        // The Control Panel and the viewer cannot be closed; Process Selection can.
+        for (QMdiSubWindow* sub : {f.window->CPanelSubWindow(), f.window->ViewerSubWindow()}) {
+            QVERIFY(!(sub->windowFlags() & Qt::WindowCloseButtonHint));
+            for (const QAction* a : sub->systemMenu()->actions()) {
+                QVERIFY(!a->text().remove('&').startsWith("Close"));
+            }
+            sub->close();
+            QVERIFY(sub->isVisible());
+        }
+        f.window->FileMgrSubWindow()->close();
+        QVERIFY(!f.window->FileMgrSubWindow()->isVisible());
+    }
+
+    void helpContentsOpensTheManual_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("present");
+        QTest::newRow("menu, manual there") << "mHContents" << true;
+        QTest::newRow("button, manual there") << "btnHelp" << true;
+        QTest::newRow("manual missing") << "mHContents" << false;
+    }
+    void helpContentsOpensTheManual() {
+        QFETCH(QString, command);
+        QFETCH(bool, present);
+        Scratch scratch;
+        Workspace workspace(scratch.paths, scratch.prompt, scratch.store);
+        ScriptedProgress progress;
+        QList<QUrl> opened;
+        FrameServices services;
+        services.progress = &progress;
+        services.openUrl = [&](const QUrl& url) {
+            opened << url;
+            return true;
+        };
+        services.manualPath = scratch.Path("manual/index.html");
+        if (present) {
+            QDir().mkpath(scratch.Path("manual"));
+            QFile page(services.manualPath);
+            QVERIFY(page.open(QIODevice::WriteOnly));
+        }
+        MainWindow window(workspace, services);
+        window.Action(command)->trigger();
+        QCOMPARE(opened,
+                 present ? QList<QUrl>{QUrl::fromLocalFile(services.manualPath)} : QList<QUrl>());
+        QCOMPARE(scratch.prompt.messages.size(), std::size_t(present ? 0 : 1));
+    }
+
+    void frameGeometryIsRemembered() {
+        QTemporaryDir dir;
+        QSettings settings(dir.filePath("window.ini"), QSettings::IniFormat);
+        Scratch scratch;
+        Workspace workspace(scratch.paths, scratch.prompt, scratch.store);
+        ScriptedProgress progress;
+        FrameServices services;
+        services.windowSettings = &settings;
+        services.progress = &progress;
+        {
+            MainWindow window(workspace, services);
+            window.show();
+            window.resize(900, 640);
+            window.FileMgr()->PList()->setColumnWidth(2, 211);
+            window.close();
+        }
+        MainWindow again(workspace, services);
+        QCOMPARE(again.size(), QSize(900, 640));
+        QCOMPARE(again.FileMgr()->PList()->columnWidth(2), 211);
     }
 };
 

@@ -1,0 +1,39 @@
+#include "run_progress.h"
+
+#include <QApplication>
+
+namespace retracer::app {
+
+ProgressDialogRun::~ProgressDialogRun() {
+    End();
+}
+
+void ProgressDialogRun::Begin(const QString& title, int total) {
+    End();
+    dialog_ = new QProgressDialog(QString(), QStringLiteral("Cancel"), 0, total, parent_);
+    dialog_->setObjectName(QStringLiteral("RunProgress"));
+    dialog_->setWindowTitle(title);
+    dialog_->setAccessibleName(title);
+    dialog_->setWindowModality(Qt::ApplicationModal);
+    // Short runs finish before the dialog would show; the busy pointer says enough for them.
+    dialog_->setMinimumDuration(400);
+    dialog_->setAutoReset(false);
+    dialog_->setAutoClose(false);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+}
+
+bool ProgressDialogRun::Step(const QString& text, int done) {
+    if (dialog_ == nullptr) return true;
+    dialog_->setLabelText(text);
+    dialog_->setValue(done);
+    QApplication::processEvents();
+    return !dialog_->wasCanceled();
+}
+
+void ProgressDialogRun::End() {
+    if (dialog_ == nullptr) return;
+    QApplication::restoreOverrideCursor();
+    delete dialog_;
+}
+
+}  // namespace retracer::app

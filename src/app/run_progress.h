@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QPointer>
+#include <QProgressDialog>
+#include <QString>
+
+namespace retracer::app {
+
+// What a long run shows while it goes on: a step per row (or file) and a way to stop it.
+class RunProgress {
+  public:
+    virtual ~RunProgress() = default;
+    virtual void Begin(const QString& title, int total) = 0;
+    // Before step `done` (from 0): false when the user asked to stop.
+    virtual bool Step(const QString& text, int done) = 0;
+    virtual void End() = 0;
+};
+
+// A modal progress dialog with a Cancel button. Pending window events run at every step, so
+// the windows repaint and Cancel is heard, while the modality keeps the user from starting
+// anything else on the session the run is using.
+class ProgressDialogRun : public RunProgress {
+  public:
+    explicit ProgressDialogRun(QWidget* parent) : parent_(parent) {}
+    ~ProgressDialogRun() override;
+    void Begin(const QString& title, int total) override;
+    bool Step(const QString& text, int done) override;
+    void End() override;
+
+  private:
+    QWidget* parent_;
+    QPointer<QProgressDialog> dialog_;
+};
+
+}  // namespace retracer::app

@@ -1,0 +1,257 @@
+#include "workspace.h"
+
+#include <QFileInfo>
+
+#include "run_progress.h"
+#include "settings/ini_file.h"
+#include "translate/file_lookup.h"
+#include "translate/job_driver.h"
+#include "variables/job_variables.h"
+#include "worklist/materials.h"
+#include "worklist/worklist_files.h"
+
+namespace retracer::app {
+namespace {
+
+std::vector<std::string> Names(const QStringList& list) {
+    std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(list.size()));
+    for (const QString& name : list) names.push_back(name.toStdString());
+    return names;
+}
+
+std::filesystem::path PathOf(const QString& text) {
+    return PathFromText(text.toStdString());
+}
+
+QString PathText(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+// Ends a run's progress however the run leaves.
+class ProgressScope {
+  public:
+    ProgressScope(RunProgress* progress, const QString& title, int total) : progress_(progress) {
+        if (progress_ != nullptr) progress_->Begin(title, total);
+    }
+    ~ProgressScope() {
+        if (progress_ != nullptr) progress_->End();
+    }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+
+  private:
+    RunProgress* progress_;
+};
+
+}  // namespace
+
+Workspace::Workspace(const AppPaths& paths, Prompt& prompt, UserSettingsStore& store,
+                     QObject* parent)
+    : QObject(parent), session_(paths, prompt, store) {}
+
+void Workspace::Load() {
+    session_.LoadSettings();
+    runState_.translateArmed = session_.settings.options.translateOnSelect;
+    ReloadMaterials();
+}
+
+void Workspace::ReloadMaterials() {
+    materials_.clear();
+    for (const std::string& name : LoadMaterials(MaterialTablePath(session_.userStore))) {
+        materials_ << QString::fromStdString(name);
+    }
+}
+
+void Workspace::StoreSourceFolder(const QString& folder) {
+    session_.settings.sourceDir = folder.toStdString();
+    IniFile(session_.paths.settingsFile).Write(kConfigSection, kSourceDirKey, folder.toStdString());
+}
+
+void Workspace::StoreDestFolder(const QString& folder) {
+    session_.settings.destDir = folder.toStdString();
+    session_.destFolder = PathOf(folder);
+    IniFile(session_.paths.settingsFile).Write(kConfigSection, kDestDirKey, folder.toStdString());
+}
+
+bool Workspace::SetOption(OptionField option, bool on) {
+    session_.settings.options.*option = on;
+    IniFile ini(session_.paths.settingsFile);
+    return WriteOption(ini, option, on);
+}
+
+void Workspace::SetBusy(bool busy) {
+    busy_ = busy;
+    emit busyChanged(busy);
+}
+
+RunOptions Workspace::RunOptionsFor(const QStringList& selected) {
+    RunOptions options;
+    options.sourceFolder = session_.settings.sourceDir;
+    options.raiseWindow = RaiseWindowByTitle;
+    options.beforeRow = [this, selected](int row, int done, int total) {
+        if (progress_ == nullptr) return true;
+        QString what;
+        if (row > 0) {
+            what = QStringLiteral("Row %1: %2")
+                       .arg(row)
+                       .arg(QString::fromStdString(
+                           session_.worklist.GetCell(row, WorklistColumn::kFilename)));
+        } else if (done < selected.size()) {
+            what = selected[done];
+        }
+        return progress_->Step(
+            QStringLiteral("Translating %1 of %2\n%3").arg(done + 1).arg(total).arg(what), done);
+    };
+    return options;
+}
+
+void Workspace::Finish(const RunReport& report) {
+    for (auto it = report.translations.rbegin(); it != report.translations.rend(); ++it) {
+        if (it->written || !it->output.empty()) {
+            emit drawingMade(PathText(it->output));
+            break;
+        }
+    }
+    emit panelChanged();
+    if (!report.translations.empty()) emit destinationChanged();
+}
+
+bool Workspace::RunSelection(const QStringList& selected) {
+    if (busy_) return false;
+    SetBusy(true);
+    RunReport report;
+    {
+        ProgressScope scope(selected.size() > 1 ? progress_ : nullptr,
+                            QStringLiteral("Translating program files"),
+                            static_cast<int>(selected.size()));
+        RunOptions options = RunOptionsFor(selected);
+        options.forceSave = false;
+        report = retracer::RunSelection(session_, runState_, PathOf(SourceFolder()),
+                                        Names(selected), options);
+    }
+    SetBusy(false);
+    Finish(report);
+    return true;
+}
+
+bool Workspace::ProgramFilesClicked(const QStringList& selected) {
+    if (selected.size() > 1 || busy_) return false;
+    if (!session_.settings.options.translateOnSelect) runState_.translateArmed = false;
+    job_.currentRow = 0;
+    job_.currentColumn = 0;
+    return RunSelection(selected);
+}
+
+void Workspace::ProgramFilesDoubleClicked(const QStringList& selected) {
+    RunSelection(selected);
+}
+
+bool Workspace::Process(const QStringList& selected, RunReport* out) {
+    if (busy_) return false;
+    SetBusy(true);
+    RunReport report;
+    {
+        const bool worklist = !session_.worklist.GetCell(1, WorklistColumn::kFilename).empty();
+        int total = static_cast<int>(selected.size());
+        if (worklist) {
+            total = 0;
+            for (int r = 1; r <= session_.worklist.RowCount(); ++r)
+                total += session_.worklist.IsJob(r);
+        }
+        ProgressScope scope(progress_,
+                            worklist ? QStringLiteral("Processing the worklist")
+                                     : QStringLiteral("Translating program files"),
+                            total);
+        report = ProcessButton(session_, runState_, PathOf(SourceFolder()), Names(selected),
+                               RunOptionsFor(selected));
+    }
+    SetBusy(false);
+    Finish(report);
+    if (out != nullptr) *out = std::move(report);
+    return true;
+}
+
+int Workspace::AddFiles(const QStringList& selected) {
+    if (busy_) return 0;
+    SetBusy(true);
+    int added = 0;
+    {
+        ProgressScope scope(selected.size() > 1 ? progress_ : nullptr,
+                            QStringLiteral("Adding program files"),
+                            static_cast<int>(selected.size()));
+        const std::filesystem::path folder = PathOf(SourceFolder());
+        session_.stopRequested = false;
+        editor_.AddToProc(session_, kAddStart, folder);
+        for (int i = 0; i < selected.size(); ++i) {
+            if (progress_ != nullptr && selected.size() > 1 &&
+                !progress_->Step(QStringLiteral("Adding %1 of %2\n%3")
+                                     .arg(i + 1)
+                                     .arg(selected.size())
+                                     .arg(selected[i]),
+                                 i)) {
+                break;
+            }
+            if (editor_.AddToProc(session_, selected[i].toStdString(), folder)) ++added;
+            if (session_.stopRequested) break;
+        }
+        editor_.AddToProc(session_, kAddFinish, folder);
+    }
+    SetBusy(false);
+    emit panelChanged();
+    return added;
+}
+
+bool Workspace::CellClicked(int column, int row) {
+    if (busy_) return false;
+    JobOutcome outcome;
+    SetBusy(true);
+    const bool previewed = editor_.CellClick(session_, job_, column, row, &outcome);
+    SetBusy(false);
+    if (previewed) emit drawingMade(PathText(outcome.output));
+    emit panelChanged();
+    return previewed;
+}
+
+bool Workspace::RetranslateCurrentRow() {
+    if (busy_ || job_.currentRow <= 0) return false;
+    SetBusy(true);
+    JobOutcome outcome;
+    const bool translated = TranslateRow(session_, job_, job_.currentRow, &outcome);
+    SetBusy(false);
+    if (translated) emit drawingMade(PathText(outcome.output));
+    emit panelChanged();
+    return translated;
+}
+
+bool Workspace::OpenWorklist(const QString& file) {
+    std::string error;
+    return retracer::OpenWorklist(session_, PathOf(file), &error);
+}
+
+bool Workspace::SaveWorklistAs(const QString& file) {
+    std::string error;
+    return retracer::SaveWorklistAs(session_, PathOf(file), &error);
+}
+
+bool Workspace::ImportCsv(const QString& file) {
+    // A pattern typed into the dialog, or a file that is not there, ends the command.
+    if (file.contains(QLatin1Char('*')) || !QFileInfo(file).isFile()) return false;
+    ReloadMaterials();
+    std::string error;
+    return ImportWorklistFromCsv(session_, PathOf(file), &error);
+}
+
+bool Workspace::ExportCsv(const QString& file) {
+    std::string error;
+    return ExportWorklistToCsv(session_, PathOf(file), &error);
+}
+
+void Workspace::ShowLayers(const QStringList& layers) {
+    TextList& list = session_.panel.LayerList();
+    list.Clear();
+    for (const QString& layer : layers) list.Add(layer.toStdString());
+    emit panelChanged();
+}
+
+}  // namespace retracer::app

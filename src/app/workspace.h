@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include "settings/options.h"
+#include "translate/job_state.h"
+#include "translate/session.h"
+#include "worklist/worklist_editing.h"
+#include "worklist/worklist_run.h"
+
+namespace retracer::app {
+
+class RunProgress;
+
+// The application's hold on the core: it owns the session and runs every job the windows ask
+// for: the selection run, the worklist run, adding files, the row preview, the worklist file
+// commands. Windows never call a translator themselves; they call this and show what comes back
+// (drawingMade, panelChanged, destinationChanged).
+//
+// One job at a time: while a run goes on, a second one is refused, so nothing touches the
+// session while a run is using it.
+class Workspace : public QObject {
+    Q_OBJECT
+
+  public:
+    Workspace(const AppPaths& paths, Prompt& prompt, UserSettingsStore& store,
+              QObject* parent = nullptr);
+
+    Session& GetSession() { return session_; }
+    const Session& GetSession() const { return session_; }
+    const TranslationOptions& Options() const { return session_.settings.options; }
+
+    // The Process Selection window's load: settings file, tool table, material list; the
+    // selection run starts out armed exactly when TranslateOnSelect is on.
+    void Load();
+    const QStringList& Materials() const { return materials_; }
+    void ReloadMaterials();
+
+    // Long runs report to `progress` (may be null: no progress shown, nothing cancels).
+    void SetProgress(RunProgress* progress) { progress_ = progress; }
+    bool Busy() const { return busy_; }
+
+    QString SourceFolder() const { return QString::fromStdString(session_.settings.sourceDir); }
+    QString DestFolder() const { return QString::fromStdString(session_.settings.destDir); }
+    // Written to SourceDir / DestDir in the settings file at once.
+    void StoreSourceFolder(const QString& folder);
+    void StoreDestFolder(const QString& folder);
+    // An option box was clicked: the session follows and the settings file gets "0" or "1".
+    bool SetOption(OptionField option, bool on);
+
+    // A click in the program files list. Recognises (and, with TranslateOnSelect, translates)
+    // the file when at most one is selected; false when it did nothing.
+    bool ProgramFilesClicked(const QStringList& selected);
+    // A double-click translates the selected files.
+    void ProgramFilesDoubleClicked(const QStringList& selected);
+    // The Process button: the worklist run when row 1 names a program, else the selection run.
+    // Refused (an empty report, false) while another run goes on.
+    bool Process(const QStringList& selected, RunReport* report = nullptr);
+    // The Add command over the selected program files; returns how many rows were filled.
+    int AddFiles(const QStringList& selected);
+
+    // The worklist grid's events.
+    bool CellClicked(int column, int row);
+    void GridFocusLost() { editor_.FocusLost(); }
+    QString GridTip() { return QString::fromStdString(editor_.TipText()); }
+    // An edit in the Control Panel's lists changed the current row: translate it again.
+    bool RetranslateCurrentRow();
+    int CurrentRow() const { return job_.currentRow; }
+
+    // The File menu's worklist commands once a file was chosen. Failures are silent for the
+    // user; false tells the caller.
+    bool OpenWorklist(const QString& file);
+    bool SaveWorklistAs(const QString& file);
+    bool ImportCsv(const QString& file);
+    bool ExportCsv(const QString& file);
+
+    // The layers of the drawing shown in the viewer, for the Control Panel's layer list.
+    void ShowLayers(const QStringList& layers);
+
+  signals:
+    // A job wrote (or, for a preview, produced) this drawing: show it in the viewer.
+    void drawingMade(const QString& path);
+    // New drawings in the destination folder.
+    void destinationChanged();
+    // The Control Panel's lists changed after a job.
+    void panelChanged();
+    void busyChanged(bool busy);
+
+  private:
+    RunOptions RunOptionsFor(const QStringList& selected);
+    bool RunSelection(const QStringList& selected);
+    void Finish(const RunReport& report);
+    void SetBusy(bool busy);
+
+    Session session_;
+    RunState runState_;
+    WorklistEditor editor_;
+    JobState job_;
+    QStringList materials_;
+    RunProgress* progress_ = nullptr;
+    bool busy_ = false;
+};
+
+}  // namespace retracer::app

@@ -1,0 +1,302 @@
+// The Process Selection window: folder boxes and their lists, the live folder browser, the
+// refresh of the lists, the program files' pop-up menu, Clear Destination Folder, adding files
+// and the Process button's runs with progress and Cancel.
+#include <QtTest>
+
+#include "file_manager_window.h"
+#include "gui_fixture.h"
+#include "popup_menu.h"
+#include "worklist/worklist.h"
+
+using namespace retracer;
+using namespace retracer::app;
+using namespace retracer::app::testing;
+
+class FileManagerTest : public QObject {
+    Q_OBJECT
+
+    struct Window {
+        explicit Window(bool scratchFolders = true)
+            : workspace(scratch.paths, scratch.prompt, scratch.store) {
+            if (scratchFolders) scratch.UseScratchFolders();
+            parent.resize(300, 900);
+            window = new FileManagerWindow(workspace, popup, browser, &parent);
+            window->resize(300, 900);
+            workspace.SetProgress(&progress);
+            window->Load();
+            parent.show();
+        }
+        // Shows the program files' menu and picks the item `choose` (nullptr: closes it).
+        QStringList File1Menu(QAction* choose) {
+            QStringList shown;
+            popup.SetRunner([&](QMenu& menu, const QPoint&) {
+                for (QAction* a : menu.actions()) {
+                    if (a->isVisible()) shown << (a->isSeparator() ? "-" : a->text());
+                }
+                if (choose != nullptr) choose->trigger();
+            });
+            window->File1Menu(QPoint());
+            return shown;
+        }
+        void Select(const QStringList& names) {
+            window->File1()->clearSelection();
+            for (int i = 0; i < window->File1()->count(); ++i) {
+                QListWidgetItem* item = window->File1()->item(i);
+                item->setSelected(names.contains(item->text()));
+            }
+        }
+        Worklist& Rows() { return workspace.GetSession().worklist; }
+
+        Scratch scratch;
+        Workspace workspace;
+        QWidget parent;
+        PopupMenu popup{&parent};
+        ScriptedFolderBrowser browser;
+        ScriptedProgress progress;
+        FileManagerWindow* window;
+    };
+
+  private slots:
+    void foldersDecideWhatTheListsShow_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<bool>("listed");
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("missing") << "nowhere" << false;
+        QTest::newRow("a file, not a folder") << "progs/EV_DOOR.PGM" << false;
+        QTest::newRow("the program folder") << "progs" << true;
+    }
+    void foldersDecideWhatTheListsShow() {
+        QFETCH(QString, source);
+        QFETCH(bool, listed);
+        Window w(false);
+        // Nothing set at start: both lists hidden, "Invalid Path" in their place.
+        QVERIFY(w.window->File1()->isHidden() && w.window->File2()->isHidden());
+        QVERIFY(!w.window->File1InvalidLabel()->isHidden());
+        QCOMPARE(w.window->File1InvalidLabel()->text(), QString("Invalid Path"));
+        QVERIFY(!w.window->File2InvalidLabel()->isHidden());
+
+        w.window->SPath()->setText(source.isEmpty() ? source : w.scratch.Path(source));
+        QCOMPARE(w.window->File1()->isHidden(), !listed);
+        QCOMPARE(w.window->File1InvalidLabel()->isHidden(), listed);
+        if (listed) {
+            QVERIFY(w.window->File1()->Names().contains("EV_DOOR.PGM"));
+            QVERIFY(w.window->File1()->Names().contains("Sample.lst"));  // every file
+        }
+        // The destination list shows drawings only, whatever the letter case.
+        QFile::copy(w.scratch.Path("progs/EV_DOOR.PGM"), w.scratch.Path("dxf/a.dxf"));
+        QFile::copy(w.scratch.Path("progs/EV_DOOR.PGM"), w.scratch.Path("dxf/B.DXF"));
+        QFile::copy(w.scratch.Path("progs/EV_DOOR.PGM"), w.scratch.Path("dxf/Batch.lst"));
+        w.window->DPath()->setText(w.scratch.Path("dxf"));
+        QCOMPARE(w.window->File2()->Names(), QStringList({"a.dxf", "B.DXF"}));
+        QVERIFY(w.window->File2InvalidLabel()->isHidden());
+    }
+
+    void listsFollowTheirFolders() {
+        Window w;
+        const int before = w.window->File1()->count();
+        QVERIFY(before > 0);
+        // Another program copies a file in: it shows within about a second.
+        QFile::copy(w.scratch.Path("progs/EV_DOOR.PGM"), w.scratch.Path("progs/NEW.PGM"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.window->File1()->count(), before + 1, 2500);
+        // The timer alone does it too (where the watcher hears nothing).
+        QFile::copy(w.scratch.Path("progs/EV_DOOR.PGM"), w.scratch.Path("dxf/X.DXF"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.window->File2()->count(), 1, 2500);
+        QCOMPARE(w.window->RefreshTimer()->interval(), 1000);
+        QVERIFY(w.window->RefreshTimer()->isActive());
+        // The selection survives a refresh.
+        w.Select({"NEW.PGM"});
+        QFile::remove(w.scratch.Path("progs/EV_DOOR.PGM"));
+        w.window->RefreshLists();
+        QCOMPARE(w.window->File1()->SelectedNames(), QStringList{"NEW.PGM"});
+    }
+
+    void folderBrowserFollowsLiveAndRestoresOnCancel_data() {
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("OK") << true;
+        QTest::newRow("Cancel") << false;
+    }
+    void folderBrowserFollowsLiveAndRestoresOnCancel() {
+        QFETCH(bool, accept);
+        Window w;
+        const QString before = w.window->SPath()->text();
+        const QString sep = QDir::separator();
+        w.browser.path = {w.scratch.Path("dxf"), w.scratch.Path("app")};
+        w.browser.accept = accept;
+        QStringList live;
+        w.browser.onEachStep = [&] { live << w.window->SPath()->text(); };
+        w.window->BrowseFolder(1);
+        QCOMPARE(w.browser.seen,
+                 QStringList({"Path Browser", "Select source path for Program files.", before}));
+        // Every move shows at once, with a trailing separator.
+        QCOMPARE(live, QStringList({QDir::toNativeSeparators(w.scratch.Path("dxf")) + sep,
+                                    QDir::toNativeSeparators(w.scratch.Path("app")) + sep}));
+        const QString after = accept ? live.last() : before;
+        QCOMPARE(w.window->SPath()->text(), after);
+        QCOMPARE(w.window->SPath()->toolTip(), after);
+        // The settings file receives the box's text either way.
+        QVERIFY2(w.scratch.ReadSettings().contains("SourceDir=" + after),
+                 qPrintable(w.scratch.ReadSettings()));
+        QCOMPARE(w.workspace.SourceFolder(), after);
+    }
+
+    void programFilesMenu() {
+        Window w;
+        // The menu as the program files list shows it.
+        QCOMPARE(w.File1Menu(nullptr), QStringList({"&Expand", "&Delete Selected Files",
+                                                    "&Move Selected Files To Process List"}));
+        // Expand makes the list nearly the window's height; the next time the item restores it.
+        w.File1Menu(w.popup.Expand());
+        QVERIFY(w.window->File1()->height() > w.window->height() / 2);
+        QCOMPARE(w.File1Menu(nullptr).first(), QString("&Restore"));
+        w.File1Menu(w.popup.Expand());
+        QCOMPARE(w.window->File1()->height(), w.window->height() / 4);
+
+        // Delete asks first and deletes only on Yes.
+        w.Select({"ISO_DOOR.CNC"});
+        w.scratch.prompt.answers = {false, true};
+        w.File1Menu(w.popup.Delete());
+        QVERIFY(QFile::exists(w.scratch.Path("progs/ISO_DOOR.CNC")));
+        w.File1Menu(w.popup.Delete());
+        QVERIFY(!QFile::exists(w.scratch.Path("progs/ISO_DOOR.CNC")));
+        QVERIFY(!w.window->File1()->Names().contains("ISO_DOOR.CNC"));
+        QCOMPARE(Texts(w.scratch.prompt.messages),
+                 QStringList(2, "Query: Delete selected Program files?"));
+
+        // Move to the worklist adds the recognised programs; the text file is left out.
+        w.Select({"EV_DOOR.PGM", "expressions.txt", "ISO_PANEL.CNC"});
+        w.File1Menu(w.popup.ToProcess());
+        QCOMPARE(w.Rows().GetCell(1, WorklistColumn::kFilename), std::string("EV_DOOR.PGM"));
+        QCOMPARE(w.Rows().GetCell(2, WorklistColumn::kFilename), std::string("ISO_PANEL.CNC"));
+        QCOMPARE(w.Rows().GetCell(3, WorklistColumn::kFilename), std::string());
+        QCOMPARE(w.Rows().GetCell(1, WorklistColumn::kNorm), std::string("1"));
+    }
+
+    void clearDestinationFolder_data() {
+        QTest::addColumn<int>("drawings");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<int>("left");
+        QTest::newRow("Yes deletes every file") << 2 << true << 0;
+        QTest::newRow("No keeps them") << 2 << false << 3;
+        QTest::newRow("no drawings: nothing asked") << 0 << true << 1;
+    }
+    void clearDestinationFolder() {
+        QFETCH(int, drawings);
+        QFETCH(bool, answer);
+        QFETCH(int, left);
+        Window w;
+        for (int i = 0; i < drawings; ++i) {
+            QFile::copy(w.scratch.Path("progs/EV_DOOR.PGM"),
+                        w.scratch.Path(QString("dxf/%1.DXF").arg(i)));
+        }
+        QFile::copy(w.scratch.Path("progs/EV_DOOR.PGM"), w.scratch.Path("dxf/Batch.lst"));
+        w.window->File2()->Refresh();
+        w.scratch.prompt.answers = {answer};
+        w.window->ClearButton()->click();
+        QCOMPARE(QDir(w.scratch.Path("dxf")).entryList(QDir::Files).size(), left);
+        QCOMPARE(w.scratch.prompt.messages.size(), std::size_t(drawings > 0 ? 1 : 0));
+        if (drawings > 0) {
+            const QString folder = QDir::toNativeSeparators(w.scratch.Path("dxf"));
+            QCOMPARE(Texts(w.scratch.prompt.messages).first(),
+                     "Retracer: Delete all files in destination folder?  " + folder +
+                         QDir::separator() + "*.*");
+        }
+        QCOMPARE(w.window->File2()->count(), answer ? 0 : drawings);
+    }
+
+    void addFileButtonFillsRowsAfterTheLastJob() {
+        Window w;
+        w.Rows().SetCell(1, WorklistColumn::kFilename, "A.PGM");
+        w.Rows().SetCell(2, WorklistColumn::kFilename, "B.PGM");
+        w.Rows().SetCell(4, WorklistColumn::kFilename, "D.PGM");  // row 3 empty: filled next
+        w.Rows().SetCell(4, WorklistColumn::kJob, "kept");
+        w.Select({"EV_PANEL.PGM", "ISO_DOOR.CNC"});
+        w.window->AddFileButton()->click();
+        QCOMPARE(w.Rows().GetCell(3, WorklistColumn::kFilename), std::string("EV_PANEL.PGM"));
+        QCOMPARE(w.Rows().GetCell(4, WorklistColumn::kFilename), std::string("ISO_DOOR.CNC"));
+        QCOMPARE(w.Rows().GetCell(4, WorklistColumn::kJob), std::string("kept"));
+        QVERIFY(!w.Rows().GetCell(3, WorklistColumn::kLength).empty());
+        // Two files make a run with progress.
+        QCOMPARE(w.progress.steps.size(), 2);
+        QCOMPARE(w.progress.ended, 1);
+
+        // Cancel stops adding before the next file.
+        w.progress.cancelAt = 1;
+        w.Select({"EV_DOOR.PGM", "ISO_PANEL.CNC"});
+        w.window->AddFileButton()->click();
+        QCOMPARE(w.Rows().GetCell(5, WorklistColumn::kFilename), std::string("EV_DOOR.PGM"));
+        QCOMPARE(w.Rows().GetCell(6, WorklistColumn::kFilename), std::string());
+    }
+
+    void processRunsTheWorklistWithProgressAndCancel() {
+        Window w;
+        const char* files[] = {"EV_PANEL.PGM", "ISO_PANEL.CNC", "EV_DOOR.PGM"};
+        for (int r = 1; r <= 3; ++r) {
+            w.Rows().SetCell(r, WorklistColumn::kNorm, "1");
+            w.Rows().SetCell(r, WorklistColumn::kFilename, files[r - 1]);
+            w.Rows().SetCell(r, WorklistColumn::kPath, w.scratch.Path("progs").toStdString());
+        }
+        // A second press while the run goes on is refused; Cancel before the third row stops
+        // the run there.
+        w.progress.cancelAt = 2;
+        bool secondRan = true;
+        QSignalSpy drawings(&w.workspace, &Workspace::drawingMade);
+        w.progress.duringStep = [&] {
+            if (w.progress.dones.size() == 1) {
+                secondRan = w.workspace.Process({});
+                QVERIFY(!w.window->ProcessButton()->isEnabled());
+            }
+        };
+        w.window->ProcessButton()->click();
+        QVERIFY(!secondRan);
+        QCOMPARE(w.progress.titles, QStringList{"Processing the worklist"});
+        QCOMPARE(w.progress.totals, QList<int>{3});
+        QCOMPARE(w.progress.dones, QList<int>({0, 1, 2}));
+        QVERIFY(w.progress.steps[1].contains("Row 2: ISO_PANEL.CNC"));
+        QCOMPARE(w.progress.ended, 1);
+        QCOMPARE(QDir(w.scratch.Path("dxf")).entryList({"*.DXF"}, QDir::Files),
+                 QStringList({"EV_PANEL.DXF", "ISO_PANEL.DXF"}));
+        QVERIFY(w.window->ProcessButton()->isEnabled());
+        // The destination list shows the new drawings, the viewer is told of the last one.
+        QCOMPARE(w.window->File2()->count(), 2);
+        QCOMPARE(drawings.count(), 1);
+        QVERIFY(drawings.first().first().toString().endsWith("ISO_PANEL.DXF"));
+
+        // Without Cancel the whole worklist runs.
+        w.progress.cancelAt = -1;
+        w.progress.duringStep = nullptr;
+        w.window->ProcessButton()->click();
+        QCOMPARE(QDir(w.scratch.Path("dxf")).entryList({"*.DXF"}, QDir::Files).size(), 3);
+    }
+
+    void programFileClicksRecogniseOrTranslate() {
+        Window w;
+        QSignalSpy strip(w.window, &FileManagerWindow::tabStripRequested);
+        QSignalSpy drawings(&w.workspace, &Workspace::drawingMade);
+        // TranslateOnSelect is off: a click only recognises, a double-click translates.
+        w.Select({"EV_PANEL.PGM"});
+        emit w.window->File1()->itemClicked(w.window->File1()->selectedItems().first());
+        QCOMPARE(strip.count(), 1);
+        QCOMPARE(strip.first().first().toBool(), true);
+        QCOMPARE(drawings.count(), 0);
+        QVERIFY(w.workspace.GetSession().header.dialect == Dialect::kGenesisEv);
+        emit w.window->File1()->itemDoubleClicked(w.window->File1()->selectedItems().first());
+        QCOMPARE(drawings.count(), 1);
+        // Two files selected: a click does nothing.
+        w.Select({"EV_PANEL.PGM", "EV_DOOR.PGM"});
+        emit w.window->File1()->itemClicked(w.window->File1()->selectedItems().first());
+        QCOMPARE(strip.count(), 1);
+
+        // A drawing click asks the panel for its layer list and the viewer for the file.
+        QSignalSpy tab(w.window, &FileManagerWindow::tabRequested);
+        QSignalSpy clicked(w.window, &FileManagerWindow::drawingClicked);
+        QFile::copy(w.scratch.Path("progs/EV_DOOR.PGM"), w.scratch.Path("dxf/A.DXF"));
+        w.window->File2()->Refresh();
+        emit w.window->File2()->itemClicked(w.window->File2()->item(0));
+        QCOMPARE(tab.first().first().toString(), QString("L"));
+        QCOMPARE(strip.last().first().toBool(), false);
+        QCOMPARE(clicked.first().first().toString(), QDir(w.scratch.Path("dxf")).filePath("A.DXF"));
+    }
+};
+
+QTEST_MAIN(FileManagerTest)
+#include "test_file_manager.moc"
