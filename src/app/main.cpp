@@ -22,8 +22,9 @@ int main(int argc, char** argv) {
         retracer::app::AboutDialog about;
         about.exec();
     }
-    const retracer::AppPaths paths = retracer::ResolveAppPaths(retracer::ExecutableFolder(argv[0]),
-                                                               std::getenv("RETRACER_HOME"));
+    // An installed program keeps its application folder per user (seeded on first start).
+    const retracer::AppPaths paths =
+        retracer::ResolveStartupPaths(argv[0], std::getenv("RETRACER_HOME"));
     retracer::CreateScratchFolders(paths);
 
     std::unique_ptr<retracer::UserSettingsStore> store;
