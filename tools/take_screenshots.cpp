@@ -70,7 +70,9 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     window.PlaceChildWindows();
     window.OpenWorklistCommand();
-    // A click in "Filename" of the first row previews its part.
+    // The worklist processed into the destination folder, then a click in "Filename" of the
+    // first row previews its part.
+    workspace.Process({});
     window.FileMgr()->File1()->setCurrentRow(0);
     workspace.CellClicked(3, 1);
     window.MdiArea()->setActiveSubWindow(window.FileMgrSubWindow());
