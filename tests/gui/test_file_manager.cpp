@@ -268,6 +268,53 @@ class FileManagerTest : public QObject {
         QCOMPARE(QDir(w.scratch.Path("dxf")).entryList({"*.DXF"}, QDir::Files).size(), 3);
     }
 
+    void resizeRulesAndTabOrder() {
+        Window w;
+        w.window->resize(300, 800);
+        const int h = w.window->height();
+        const auto y = [&](int twips) { return twips * w.window->logicalDpiY() / 1440; };
+        QCOMPARE(w.window->File1()->y(), y(360));
+        QCOMPARE(w.window->File1()->height(), h / 4);
+        QCOMPARE(w.window->PList()->height(), h / 4);
+        QCOMPARE(w.window->PList()->width(),
+                 w.window->width() - 180 * w.window->logicalDpiX() / 1440);
+        QCOMPARE(w.window->File2()->height(), h / 4);
+        // Top to bottom, each below the one before.
+        const QWidget* column[] = {w.window->File1(),      w.window->AddFileButton(),
+                                   w.window->PList(),      w.window->ProcessButton(),
+                                   w.window->DPath(),      w.window->File2(),
+                                   w.window->ClearButton()};
+        for (std::size_t i = 1; i < std::size(column); ++i) {
+            QVERIFY2(column[i]->y() >= column[i - 1]->y() + column[i - 1]->height(),
+                     qPrintable(column[i]->objectName()));
+        }
+        // The keyboard walks the window in the same order.
+        QStringList order;
+        QWidget* next = w.window->SPath();
+        do {
+            if (next->focusPolicy() & Qt::TabFocus) order << next->objectName();
+            next = next->nextInFocusChain();
+        } while (next != w.window->SPath() && order.size() < 12);
+        QCOMPARE(order.mid(0, 10), QStringList({"SPath", "PBrwseS", "File1", "AddFile", "PList",
+                                                "Proc", "DPath", "PBrwseD", "File2", "Clear"}));
+    }
+
+    void progressDialogCancels() {
+        QWidget parent;
+        ProgressDialogRun run(&parent);
+        run.Begin("Processing the worklist", 3);
+        auto* dialog = parent.findChild<QProgressDialog*>("RunProgress");
+        QVERIFY(dialog != nullptr);
+        QVERIFY(run.Step("Row 1: A.PGM", 0));
+        QCOMPARE(dialog->labelText(), QString("Row 1: A.PGM"));
+        QCOMPARE(dialog->value(), 0);
+        dialog->cancel();
+        QVERIFY(!run.Step("Row 2: B.PGM", 1));
+        run.End();
+        QVERIFY(parent.findChild<QProgressDialog*>("RunProgress") == nullptr);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
     void programFileClicksRecogniseOrTranslate() {
         Window w;
         QSignalSpy strip(w.window, &FileManagerWindow::tabStripRequested);
