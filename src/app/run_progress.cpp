@@ -22,8 +22,10 @@ void ProgressDialogRun::Begin(const QString& title, int total) {
     QApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
-bool ProgressDialogRun::Step(const QString& text, int done) {
+bool ProgressDialogRun::Step(const QString& text, int done, int total) {
     if (dialog_ == nullptr) return true;
+    // The run knows its count of rows only once it has looked at them.
+    if (total > 0) dialog_->setMaximum(total);
     dialog_->setLabelText(text);
     dialog_->setValue(done);
     QApplication::processEvents();

@@ -11,8 +11,8 @@ class RunProgress {
   public:
     virtual ~RunProgress() = default;
     virtual void Begin(const QString& title, int total) = 0;
-    // Before step `done` (from 0): false when the user asked to stop.
-    virtual bool Step(const QString& text, int done) = 0;
+    // Before step `done` (from 0) of `total`: false when the user asked to stop.
+    virtual bool Step(const QString& text, int done, int total) = 0;
     virtual void End() = 0;
 };
 
@@ -24,7 +24,7 @@ class ProgressDialogRun : public RunProgress {
     explicit ProgressDialogRun(QWidget* parent) : parent_(parent) {}
     ~ProgressDialogRun() override;
     void Begin(const QString& title, int total) override;
-    bool Step(const QString& text, int done) override;
+    bool Step(const QString& text, int done, int total) override;
     void End() override;
 
   private:

@@ -101,7 +101,8 @@ RunOptions Workspace::RunOptionsFor(const QStringList& selected) {
             what = selected[done];
         }
         return progress_->Step(
-            QStringLiteral("Translating %1 of %2\n%3").arg(done + 1).arg(total).arg(what), done);
+            QStringLiteral("Translating %1 of %2\n%3").arg(done + 1).arg(total).arg(what), done,
+            total);
     };
     return options;
 }
@@ -189,7 +190,7 @@ int Workspace::AddFiles(const QStringList& selected) {
                                      .arg(i + 1)
                                      .arg(selected.size())
                                      .arg(selected[i]),
-                                 i)) {
+                                 i, static_cast<int>(selected.size()))) {
                 break;
             }
             if (editor_.AddToProc(session_, selected[i].toStdString(), folder)) ++added;

@@ -56,9 +56,10 @@ class ScriptedProgress : public RunProgress {
         titles << title;
         totals << total;
     }
-    bool Step(const QString& text, int done) override {
+    bool Step(const QString& text, int done, int total) override {
         steps << text;
         dones << done;
+        stepTotals << total;
         if (duringStep) duringStep();
         return done != cancelAt;
     }
@@ -68,6 +69,7 @@ class ScriptedProgress : public RunProgress {
     std::function<void()> duringStep;
     QStringList titles;
     QList<int> totals;
+    QList<int> stepTotals;
     QStringList steps;
     QList<int> dones;
     int ended = 0;

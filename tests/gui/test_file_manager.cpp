@@ -250,6 +250,7 @@ class FileManagerTest : public QObject {
         QVERIFY(!secondRan);
         QCOMPARE(w.progress.titles, QStringList{"Processing the worklist"});
         QCOMPARE(w.progress.totals, QList<int>{3});
+        QCOMPARE(w.progress.stepTotals, QList<int>({3, 3, 3}));
         QCOMPARE(w.progress.dones, QList<int>({0, 1, 2}));
         QVERIFY(w.progress.steps[1].contains("Row 2: ISO_PANEL.CNC"));
         QCOMPARE(w.progress.ended, 1);
@@ -305,11 +306,12 @@ class FileManagerTest : public QObject {
         run.Begin("Processing the worklist", 3);
         auto* dialog = parent.findChild<QProgressDialog*>("RunProgress");
         QVERIFY(dialog != nullptr);
-        QVERIFY(run.Step("Row 1: A.PGM", 0));
+        QVERIFY(run.Step("Row 1: A.PGM", 0, 4));
         QCOMPARE(dialog->labelText(), QString("Row 1: A.PGM"));
         QCOMPARE(dialog->value(), 0);
         dialog->cancel();
-        QVERIFY(!run.Step("Row 2: B.PGM", 1));
+        QCOMPARE(dialog->maximum(), 4);
+        QVERIFY(!run.Step("Row 2: B.PGM", 1, 4));
         run.End();
         QVERIFY(parent.findChild<QProgressDialog*>("RunProgress") == nullptr);
         QVERIFY(QApplication::overrideCursor() == nullptr);
