@@ -112,7 +112,14 @@ FileManagerWindow::FileManagerWindow(Workspace& workspace, PopupMenu& popup, Fol
     connect(&workspace_, &Workspace::busyChanged, this,
             [this](bool busy) { proc_->setEnabled(!busy); });
 
-    connect(pList_, &WorklistGrid::cellClicked, &workspace_, &Workspace::CellClicked);
+    connect(pList_, &WorklistGrid::cellClicked, this, [this](int column, int row) {
+        // A click that previews a row shows the Control Panel's tabs, as a program file does.
+        if (column < 4 && row > 0) {
+            emit tabStripRequested(true);
+            emit tabReapplyRequested();
+        }
+        workspace_.CellClicked(column, row);
+    });
     connect(pList_, &WorklistGrid::focusLost, &workspace_, &Workspace::GridFocusLost);
 
     connect(timer1_, &QTimer::timeout, this, &FileManagerWindow::RefreshLists);

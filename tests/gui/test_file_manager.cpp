@@ -317,6 +317,25 @@ class FileManagerTest : public QObject {
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
+    void worklistCellClicksPreviewTheRow() {
+        Window w;
+        w.Rows().SetCell(1, WorklistColumn::kFilename, "EV_PANEL.PGM");
+        w.Rows().SetCell(1, WorklistColumn::kPath, w.scratch.Path("progs").toStdString());
+        QSignalSpy drawings(&w.workspace, &Workspace::drawingMade);
+        QSignalSpy strip(w.window, &FileManagerWindow::tabStripRequested);
+        emit w.window->PList()->cellClicked(2, 1);  // "Mir": the mirrored preview
+        QCOMPARE(drawings.count(), 1);
+        QCOMPARE(w.workspace.CurrentRow(), 1);
+        QCOMPARE(strip.count(), 1);
+        emit w.window->PList()->cellClicked(2, 1);  // the same cell again: nothing
+        QCOMPARE(drawings.count(), 1);
+        emit w.window->PList()->cellClicked(5, 1);  // "Room": remembered, no preview
+        QCOMPARE(drawings.count(), 1);
+        emit w.window->PList()->cellClicked(1, 1);
+        QCOMPARE(drawings.count(), 2);
+        QVERIFY(QFile::exists(drawings.last().first().toString()));
+    }
+
     void programFileClicksRecogniseOrTranslate() {
         Window w;
         QSignalSpy strip(w.window, &FileManagerWindow::tabStripRequested);
