@@ -25,6 +25,12 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& caption,
     return button;
 }
 
+// A folder box's tip is its own text (long folders do not fit the box).
+void ShowFolderTip(QLineEdit* box) {
+    box->setToolTip(box->text());
+    box->setAccessibleDescription(box->text());
+}
+
 QString WithTrailingSeparator(QString folder) {
     folder = QDir::toNativeSeparators(folder);
     if (!folder.isEmpty() && !folder.endsWith(QDir::separator())) folder += QDir::separator();
@@ -141,10 +147,10 @@ void FileManagerWindow::Load() {
     // Settings first, then the boxes: their change handlers set the lists.
     sPath_->setText(workspace_.SourceFolder());
     SetListFolder(file1_, label1_, sPath_->text());
-    sPath_->setToolTip(sPath_->text());
+    ShowFolderTip(sPath_);
     dPath_->setText(workspace_.DestFolder());
     SetListFolder(file2_, labIP_, dPath_->text());
-    dPath_->setToolTip(dPath_->text());
+    ShowFolderTip(dPath_);
     timer1_->start();
 }
 
@@ -187,7 +193,7 @@ void FileManagerWindow::BrowseFolder(int target) {
     } else {
         box->setText(WithTrailingSeparator(chosen));
     }
-    box->setToolTip(box->text());
+    ShowFolderTip(box);
     if (target == 1) {
         workspace_.StoreSourceFolder(box->text());
     } else {
