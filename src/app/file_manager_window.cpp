@@ -238,7 +238,7 @@ void FileManagerWindow::File2Toggle() {
         file2_->raise();
         file2_->setGeometry(file2_->x(), 0, file2_->width(), height());
     } else {
-        file2_->setGeometry(file2_->x(), dPath_->y() + Y(400), file2_->width(), height() / 4);
+        file2_->setGeometry(file2_->x(), file2Top_, file2_->width(), height() / 4);
     }
 }
 
@@ -295,7 +295,8 @@ void FileManagerWindow::LayOut() {
     const int destTop = procTop + qMax(Y(500), procHeight + Y(60));
     dPath_->setGeometry(margin, destTop, inner - browseWidth - margin, boxHeight);
     pBrwseD_->setGeometry(w - margin - browseWidth, destTop, browseWidth, boxHeight);
-    file2_->setGeometry(margin, destTop + qMax(Y(400), boxHeight + Y(60)), inner, h / 4);
+    file2Top_ = destTop + qMax(Y(400), boxHeight + Y(60));
+    file2_->setGeometry(margin, file2Top_, inner, h / 4);
     labIP_->setGeometry(file2_->x(), file2_->y() + Y(20), inner, boxHeight);
     const int clearHeight = qMax(Y(300), clear_->sizeHint().height());
     clear_->setGeometry(margin, file2_->y() + file2_->height() + Y(200), inner, clearHeight);

@@ -93,6 +93,7 @@ class FileManagerWindow : public QWidget {
     QPushButton* clear_;
     QTimer* timer1_;
     QFileSystemWatcher* watcher_;
+    int file2Top_ = 0;  // where the drawing list sits when not expanded
 };
 
 }  // namespace retracer::app

@@ -289,6 +289,13 @@ class FileManagerTest : public QObject {
             QVERIFY2(column[i]->y() >= column[i - 1]->y() + column[i - 1]->height(),
                      qPrintable(column[i]->objectName()));
         }
+        // A right click on the drawing list fills the window with it; the next puts it back.
+        const QRect drawings = w.window->File2()->geometry();
+        w.window->File2Toggle();
+        QCOMPARE(w.window->File2()->geometry(), QRect(drawings.x(), 0, drawings.width(), h));
+        w.window->File2Toggle();
+        QCOMPARE(w.window->File2()->geometry(), drawings);
+
         // The keyboard walks the window in the same order.
         QStringList order;
         QWidget* next = w.window->SPath();
