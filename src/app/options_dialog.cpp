@@ -124,7 +124,7 @@ OptionsDialog::OptionsDialog(ViewerControl& viewer, UserSettingsStore& store, Pr
     label1->setBuddy(txtTmpFilePath_);
     txtRedlineTextHeight_ = new QLineEdit(QStringLiteral("1"), this);
     txtRedlineTextHeight_->setObjectName(QStringLiteral("txtRedlineTextHeight"));
-    auto* lblRedline = new QLabel(QStringLiteral("Red&line Text Height"), this);
+    auto* lblRedline = new QLabel(QStringLiteral("Redline Te&xt Height"), this);
     lblRedline->setObjectName(QStringLiteral("lblRedline"));
     lblRedline->setBuddy(txtRedlineTextHeight_);
 
