@@ -88,10 +88,12 @@ std::string WorklistEditor::TipText() {
 }
 
 bool DeleteSelectedRows(Session& session, const std::vector<int>& rows) {
-    if (!session.prompt.AskYesNo("Query", "Delete selected entries in Worklist?", false)) {
-        return false;
-    }
-    Worklist& worklist = session.worklist;
+    return DeleteSelectedRows(session.prompt, session.worklist, session.panel, rows);
+}
+
+bool DeleteSelectedRows(Prompt& prompt, Worklist& worklist, ControlPanelLists& panel,
+                        const std::vector<int>& rows) {
+    if (!prompt.AskYesNo("Query", "Delete selected entries in Worklist?", false)) return false;
     const std::set<int> doomed(rows.begin(), rows.end());
     int target = 0;
     for (int r = 1; r <= worklist.RowCount(); ++r) {
@@ -109,7 +111,6 @@ bool DeleteSelectedRows(Session& session, const std::vector<int>& rows) {
             worklist.SetCellNote(r, c, "");
         }
     }
-    ControlPanelLists& panel = session.panel;
     panel.AddVVar(VVarMode::kClear, "");
     std::string clear = "Clear";
     panel.AddRVar(clear);
@@ -120,8 +121,12 @@ bool DeleteSelectedRows(Session& session, const std::vector<int>& rows) {
 }
 
 bool ClearWorklist(Session& session) {
-    if (!session.prompt.AskYesNo("Query", "Delete all entries in Worklist?", false)) return false;
-    session.worklist.Clear();
+    return ClearWorklist(session.prompt, session.worklist);
+}
+
+bool ClearWorklist(Prompt& prompt, Worklist& worklist) {
+    if (!prompt.AskYesNo("Query", "Delete all entries in Worklist?", false)) return false;
+    worklist.Clear();
     return true;
 }
 

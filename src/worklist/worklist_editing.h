@@ -10,6 +10,8 @@ namespace retracer {
 struct JobOutcome;
 struct JobState;
 struct Session;
+class ControlPanelLists;
+class Prompt;
 class Worklist;
 
 // The markers AddToProc takes around a series of added files.
@@ -66,9 +68,13 @@ class WorklistEditor {
 // up, with their notes) and empties the Control Panel's variable, layer, program and size lists.
 // Returns true when rows were deleted.
 bool DeleteSelectedRows(Session& session, const std::vector<int>& rows);
+// The same over the parts it touches, for windows that hold those rather than a session.
+bool DeleteSelectedRows(Prompt& prompt, Worklist& worklist, ControlPanelLists& panel,
+                        const std::vector<int>& rows);
 
 // Asks "Delete all entries in Worklist?" and on Yes empties the worklist.
 bool ClearWorklist(Session& session);
+bool ClearWorklist(Prompt& prompt, Worklist& worklist);
 
 // Pastes tab-separated cells (lines are rows) with their top left at the active cell, as the
 // grid does; cells past the worklist are dropped.
