@@ -13,10 +13,10 @@
 #include "file_dialogs.h"
 #include "file_manager_window.h"
 #include "main_window.h"
-#include "prompt_placeholder.h"
 #include "run_progress.h"
 #include "settings/app_folder.h"
 #include "settings/user_store.h"
+#include "translate/prompt.h"
 #include "workspace.h"
 
 namespace {
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     const retracer::AppPaths paths = retracer::ResolveAppPaths(argv[2], nullptr);
     retracer::CreateScratchFolders(paths);
     retracer::MemoryUserSettingsStore store;
-    retracer::app::SilentPrompt prompt;
+    retracer::RecordingPrompt prompt;  // takes the safe answer to every question
     retracer::app::Workspace workspace(paths, prompt, store);
     OneFile worklist(samples.filePath(QStringLiteral("Sample.lst")));
     retracer::app::FrameServices services;

@@ -1,6 +1,5 @@
 #include "control_panel_window.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
@@ -9,8 +8,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMdiSubWindow>
-#include <QMenu>
 #include <QPointer>
 #include <QStyledItemDelegate>
 #include <QTabBar>
@@ -388,21 +385,6 @@ void ControlPanelWindow::ApplyResizeRule() {
         rightMargin_->changeSize(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum);
     }
     layout()->invalidate();
-}
-
-void RemoveCloseCommand(QMdiSubWindow& child) {
-    child.setWindowFlags((child.windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint) &
-                         ~Qt::WindowCloseButtonHint);
-    if (QMenu* menu = child.systemMenu()) {
-        for (QAction* action : menu->actions()) {
-            if (action->shortcut() == QKeySequence::Close ||
-                action->text().remove(QLatin1Char('&')) == QStringLiteral("Close")) {
-                action->setVisible(false);
-                action->setEnabled(false);
-            }
-        }
-    }
 }
 
 }  // namespace retracer::app

@@ -11,7 +11,6 @@ class QAbstractItemModel;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
-class QMdiSubWindow;
 class QSpacerItem;
 class QTabBar;
 class QTableView;
@@ -137,9 +136,5 @@ class ControlPanelWindow : public QWidget {
     TextListModel* layerModel_ = nullptr;
     EditorWatcher* rVarDelegate_ = nullptr;
 };
-
-// Takes the close command from a child window of the main frame (its title-bar button and the
-// "Close" entry of its window menu): the Control Panel and the viewer stay for the whole run.
-void RemoveCloseCommand(QMdiSubWindow& child);
 
 }  // namespace retracer::app

@@ -4,12 +4,15 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTableView>
 
 #include "accessible.h"
 #include "file_dialogs.h"
 #include "popup_menu.h"
 #include "twips.h"
-#include "worklist_grid_placeholder.h"
+#include "worklist_grid.h"
 #include "workspace.h"
 
 namespace retracer::app {
@@ -59,7 +62,10 @@ FileManagerWindow::FileManagerWindow(Workspace& workspace, PopupMenu& popup, Fol
     file1_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     addFile_ = Button(this, "AddFile", QStringLiteral("\\V/"),
                       QStringLiteral("Add selected files to the worklist"));
-    pList_ = new WorklistGrid(workspace_.GetSession().worklist, this);
+    Session& session = workspace_.GetSession();
+    pList_ = new WorklistGrid(session.worklist, session.panel, session.prompt, session.userStore,
+                              popup_, this);
+    pList_->SetTipSource([this] { return workspace_.GridTip(); });
     proc_ = Button(this, "Proc", QStringLiteral("Process"));
     dPath_ = new QLineEdit(this);
     Describe(dPath_, "DPath", QStringLiteral("Destination folder"));
@@ -106,7 +112,7 @@ FileManagerWindow::FileManagerWindow(Workspace& workspace, PopupMenu& popup, Fol
     connect(file2_, &FolderFileList::rightButtonReleased, this, [this] { File2Toggle(); });
 
     connect(addFile_, &QPushButton::clicked, this, [this] {
-        pList_->clearSelection();
+        pList_->View()->clearSelection();
         workspace_.AddFiles(file1_->SelectedNames());
     });
     connect(proc_, &QPushButton::clicked, this, [this] {
@@ -127,6 +133,8 @@ FileManagerWindow::FileManagerWindow(Workspace& workspace, PopupMenu& popup, Fol
         workspace_.CellClicked(column, row);
     });
     connect(pList_, &WorklistGrid::focusLost, &workspace_, &Workspace::GridFocusLost);
+    connect(pList_, &WorklistGrid::expandRequested, this, &FileManagerWindow::SetGridExpanded);
+    connect(&workspace_, &Workspace::importStarting, pList_, &WorklistGrid::ReloadMaterials);
 
     connect(timer1_, &QTimer::timeout, this, &FileManagerWindow::RefreshLists);
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this,
@@ -144,6 +152,7 @@ int FileManagerWindow::Y(int twips) const {
 
 void FileManagerWindow::Load() {
     workspace_.Load();
+    pList_->ReloadMaterials();
     // Settings first, then the boxes: their change handlers set the lists.
     sPath_->setText(workspace_.SourceFolder());
     SetListFolder(file1_, label1_, sPath_->text());
@@ -228,7 +237,7 @@ void FileManagerWindow::File1Menu(const QPoint& globalPos) {
         file1_->Refresh();
     }
     if (asked.moveToWorklist) {
-        pList_->clearSelection();
+        pList_->View()->clearSelection();
         workspace_.AddFiles(file1_->SelectedNames());
     }
 }
@@ -240,6 +249,16 @@ void FileManagerWindow::File2Toggle() {
     } else {
         file2_->setGeometry(file2_->x(), file2Top_, file2_->width(), height() / 4);
     }
+}
+
+void FileManagerWindow::SetGridExpanded(bool expand) {
+    gridExpanded_ = expand;
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+        const int width = expand && sub->mdiArea() != nullptr ? sub->mdiArea()->viewport()->width()
+                                                              : TwipsToPixelsX(*sub, 4000);
+        sub->resize(width, sub->height());
+    }
+    LayOut();
 }
 
 void FileManagerWindow::ClearDestinationFolder() {
@@ -300,6 +319,11 @@ void FileManagerWindow::LayOut() {
     labIP_->setGeometry(file2_->x(), file2_->y() + Y(20), inner, boxHeight);
     const int clearHeight = qMax(Y(300), clear_->sizeHint().height());
     clear_->setGeometry(margin, file2_->y() + file2_->height() + Y(200), inner, clearHeight);
+    if (gridExpanded_) {
+        // Over everything else, the whole height of the window.
+        pList_->raise();
+        pList_->setGeometry(margin, 0, w - X(180), h);
+    }
 }
 
 }  // namespace retracer::app

@@ -9,17 +9,14 @@
 #include <QWidget>
 
 #include "folder_file_list.h"
-#include "worklist_grid_placeholder.h"
 
 namespace retracer::app {
 
 class FileManagerWindow;
 class FolderBrowser;
 class PopupMenu;
+class WorklistGrid;
 class Workspace;
-
-// The worklist grid the window hosts (the real grid plugs in here).
-using WorklistGrid = WorklistGridPlaceholder;
 
 // The Process Selection window: the source folder with its program files, the worklist grid,
 // the Process button, and the destination folder with its drawings.
@@ -51,6 +48,10 @@ class FileManagerWindow : public QWidget {
     // The right-button menu of the program files list.
     void File1Menu(const QPoint& globalPos);
     void File2Toggle();
+    // The worklist grid over the whole window, the window as wide as the frame's client area
+    // (`expand`), or back in its place with the window at its design width.
+    void SetGridExpanded(bool expand);
+    bool GridExpanded() const { return gridExpanded_; }
     void ClearDestinationFolder();
     // Both lists checked against their folders (the timer's and the watcher's work).
     void RefreshLists();
@@ -94,6 +95,7 @@ class FileManagerWindow : public QWidget {
     QTimer* timer1_;
     QFileSystemWatcher* watcher_;
     int file2Top_ = 0;  // where the drawing list sits when not expanded
+    bool gridExpanded_ = false;
 };
 
 }  // namespace retracer::app

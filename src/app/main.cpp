@@ -6,7 +6,7 @@
 
 #include "about_dialog.h"
 #include "main_window.h"
-#include "prompt_placeholder.h"
+#include "message_prompt.h"
 #include "settings/app_folder.h"
 #include "settings/user_store.h"
 #include "workspace.h"
@@ -34,13 +34,14 @@ int main(int argc, char** argv) {
     } else {
         store = std::make_unique<retracer::FileUserSettingsStore>(userRoot);
     }
-    retracer::app::SilentPrompt prompt;
+    retracer::app::MessagePrompt prompt;
     retracer::app::Workspace workspace(paths, prompt, *store);
 
     QSettings windowSettings;
     retracer::app::FrameServices services;
     services.windowSettings = &windowSettings;
     retracer::app::MainWindow window(workspace, services);
+    prompt.SetParent(&window);  // message boxes are centred on the frame
     window.show();
     return QApplication::exec();
 }

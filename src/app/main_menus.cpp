@@ -86,7 +86,7 @@ void MainWindow::BuildMenus() {
     AddSeparator(file, "mFSep0", false);
     QAction* drillTools = AddItem(file, "mfDrt", QStringLiteral("Drill Tools"));
     drillTools->setVisible(false);
-    connect(drillTools, &QAction::triggered, this, &MainWindow::drillToolsRequested);
+    connect(drillTools, &QAction::triggered, this, &MainWindow::DrillToolsCommand);
     AddSeparator(file, "mFSep1");
     connect(AddItem(file, "mFPrintExtents", QStringLiteral("Print &Extents")), &QAction::triggered,
             this, [this] { ViewerCommands().PrintDrawing(0); });
@@ -99,7 +99,7 @@ void MainWindow::BuildMenus() {
     QMenu* edit = AddMenu(bar, "mEdit", QStringLiteral("&Edit"));
     AddItem(edit, "mELayers", QStringLiteral("&Layers..."));  // no action
     connect(AddItem(edit, "mEOptions", QStringLiteral("&Options...")), &QAction::triggered, this,
-            &MainWindow::optionsRequested);
+            &MainWindow::OptionsCommand);
 
     QMenu* view = AddMenu(bar, "mView", QStringLiteral("&View"));
     connect(AddItem(view, "mVZoomExtents", QStringLiteral("Zoom &Extents")), &QAction::triggered,

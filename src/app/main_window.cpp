@@ -11,17 +11,18 @@
 #include <QTimer>
 
 #include "about_dialog.h"
-#include "control_panel_placeholder.h"
+#include "control_panel_window.h"
+#include "drill_tools_dialog.h"
 #include "file_dialogs.h"
 #include "file_manager_window.h"
+#include "options_dialog.h"
 #include "popup_menu.h"
 #include "run_progress.h"
-#include "translate/value_text.h"
 #include "twips.h"
 #include "viewer_placeholder.h"
 #include "worklist/worklist_files.h"
 #include "worklist/worklist_run.h"
-#include "worklist_grid_placeholder.h"
+#include "worklist_grid.h"
 #include "workspace.h"
 
 namespace retracer::app {
@@ -88,18 +89,27 @@ MainWindow::MainWindow(Workspace& workspace, FrameServices services, QWidget* pa
     fileMgr_ = new FileManagerWindow(workspace_, *popup_, *services_.folderBrowser);
     fileMgrSub_ = AddChild(fileMgr_, true);
     fileMgr_->Load();
-    cPanel_ = new ControlPanel(workspace_.GetSession().panel);
+    Session& session = workspace_.GetSession();
+    cPanel_ = new ControlPanel(session.panel, session.worklist, session.settings.options,
+                               workspace_.SettingsFile());
     cPanelSub_ = AddChild(cPanel_, false);
     viewer_ = new Viewer;
     viewerSub_ = AddChild(viewer_, false);
 
-    connect(fileMgr_, &FileManagerWindow::tabStripRequested, cPanel_, &ControlPanel::ShowTabStrip);
+    connect(fileMgr_, &FileManagerWindow::tabStripRequested, cPanel_,
+            &ControlPanel::SetTabStripVisible);
     connect(fileMgr_, &FileManagerWindow::tabRequested, cPanel_, &ControlPanel::SetTab);
-    connect(fileMgr_, &FileManagerWindow::tabReapplyRequested, cPanel_, &ControlPanel::ReapplyTab);
+    connect(fileMgr_, &FileManagerWindow::tabReapplyRequested, cPanel_,
+            &ControlPanel::ShowSelectedTab);
     connect(fileMgr_, &FileManagerWindow::drawingClicked, this, &MainWindow::OpenInViewer);
-    connect(&workspace_, &Workspace::panelChanged, cPanel_, &ControlPanel::Refresh);
     connect(&workspace_, &Workspace::drawingMade, this, &MainWindow::OpenInViewer);
-    connect(popup_, &PopupMenu::materialsReloadRequested, &workspace_, &Workspace::ReloadMaterials);
+    connect(&workspace_, &Workspace::currentRowChanged, cPanel_, &ControlPanel::SetCurrentRow);
+    connect(cPanel_, &ControlPanel::retranslateRequested, &workspace_,
+            &Workspace::RetranslateCurrentRow);
+    connect(cPanel_, &ControlPanel::layerVisibilityChanged, this,
+            [this](const QString& layer, bool visible) {
+                ViewerCommands().SetLayerVisible(layer, visible);
+            });
     connect(mdiArea_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* active) {
         // Every activation of the viewer goes back to window zoom.
         if (active != nullptr && active == viewerSub_) {
@@ -200,9 +210,7 @@ void MainWindow::ChooseZoomFunction(int index) {
 void MainWindow::ShowZoomPercents() {
     const ViewerControl& viewer = ViewerCommands();
     SetPanelText(QStringLiteral("ZoomPct"),
-                 QStringLiteral("Spot Zoom (L/R): %1% / %2% ")
-                     .arg(QString::fromStdString(GeneralText(viewer.ZoomInPercent())),
-                          QString::fromStdString(GeneralText(viewer.ZoomOutPercent()))));
+                 SpotZoomStatusText(viewer.ZoomInPercent(), viewer.ZoomOutPercent()));
 }
 
 bool MainWindow::OpenInViewer(const QString& path) {
@@ -228,7 +236,7 @@ void MainWindow::OpenWorklistCommand() {
     request.filter = kListFilter;
     request.defaultSuffix = QStringLiteral("lst");
     const QString file = services_.fileDialogs->ChooseFile(request);
-    if (!file.isEmpty()) workspace_.OpenWorklist(file);
+    if (!file.isEmpty() && workspace_.OpenWorklist(file)) fileMgr_->PList()->ApplyColumnWidths();
 }
 
 void MainWindow::SaveWorklistCommand() {
@@ -320,11 +328,31 @@ void MainWindow::AboutCommand() {
     about.exec();
 }
 
+int MainWindow::RunDialog(QDialog& dialog) {
+    return services_.runDialog ? services_.runDialog(dialog) : dialog.exec();
+}
+
+void MainWindow::OptionsCommand() {
+    Session& session = workspace_.GetSession();
+    OptionsDialog options(ViewerCommands(), session.userStore, session.prompt, {}, this);
+    connect(&options, &OptionsDialog::zoomStatusChanged, this,
+            [this](const QString& text) { SetPanelText(QStringLiteral("ZoomPct"), text); });
+    connect(&options, &OptionsDialog::drillToolsRequested, this, &MainWindow::DrillToolsCommand);
+    RunDialog(options);
+}
+
+void MainWindow::DrillToolsCommand() {
+    Session& session = workspace_.GetSession();
+    DrillToolsDialog tools(session.paths.appFolder / "Tool.Par", session.tools, session.prompt,
+                           this);
+    RunDialog(tools);
+}
+
 void MainWindow::RestoreSettings() {
     QSettings* settings = services_.windowSettings;
     if (settings == nullptr) return;
     restoreGeometry(settings->value(QStringLiteral("Frame/geometry")).toByteArray());
-    fileMgr_->PList()->horizontalHeader()->restoreState(
+    fileMgr_->PList()->View()->horizontalHeader()->restoreState(
         settings->value(QStringLiteral("Frame/worklistColumns")).toByteArray());
 }
 
@@ -333,7 +361,7 @@ void MainWindow::SaveSettings() {
     if (settings == nullptr) return;
     settings->setValue(QStringLiteral("Frame/geometry"), saveGeometry());
     settings->setValue(QStringLiteral("Frame/worklistColumns"),
-                       fileMgr_->PList()->horizontalHeader()->saveState());
+                       fileMgr_->PList()->View()->horizontalHeader()->saveState());
 }
 
 }  // namespace retracer::app

@@ -11,11 +11,12 @@
 #include <functional>
 #include <memory>
 
+class QDialog;
 class QSettings;
 
 namespace retracer::app {
 
-class ControlPanelPlaceholder;
+class ControlPanelWindow;
 class FileDialogs;
 class FileManagerWindow;
 class FolderBrowser;
@@ -25,8 +26,8 @@ class ViewerControl;
 class ViewerPlaceholder;
 class Workspace;
 
-// The child windows the frame hosts (the real ones plug in here).
-using ControlPanel = ControlPanelPlaceholder;
+// The child windows the frame hosts (the real viewer plugs in here).
+using ControlPanel = ControlPanelWindow;
 using Viewer = ViewerPlaceholder;
 
 // What the frame asks of the desktop; null members get the real thing, tests pass fakes.
@@ -37,6 +38,8 @@ struct FrameServices {
     QSettings* windowSettings = nullptr;  // null: window geometry is not remembered
     std::function<bool(const QUrl&)> openUrl;
     QString manualPath;  // the user manual's index.html; empty: looked up beside the program
+    // Runs a modal dialog (Options, Drill Tools) and returns its result; empty: exec().
+    std::function<int(QDialog&)> runDialog;
 };
 
 // The main frame `mdiMain`: menus, toolbar, status bar and the three child windows.
@@ -85,11 +88,10 @@ class MainWindow : public QMainWindow {
     void SaveDxfCommand();
     void HelpContentsCommand();
     void AboutCommand();
-
-  signals:
-    // Dialogs that plug in later.
-    void optionsRequested();
-    void drillToolsRequested();
+    // Edit > Options...: the viewer's settings; OK writes the "ZoomPct" status text.
+    void OptionsCommand();
+    // The drill tool table, from the hidden File menu item and the Options dialog.
+    void DrillToolsCommand();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -108,6 +110,7 @@ class MainWindow : public QMainWindow {
     void RestoreSettings();
     void SaveSettings();
     QString ManualPath() const;
+    int RunDialog(QDialog& dialog);
 
     Workspace& workspace_;
     FrameServices services_;

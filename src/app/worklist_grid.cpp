@@ -8,16 +8,15 @@
 #include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QTableView>
 #include <QToolTip>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cstdint>
 #include <limits>
 #include <set>
 
+#include "popup_menu.h"
 #include "text_grid_model.h"
 #include "translate/prompt.h"
 #include "variables/control_panel_lists.h"
@@ -28,8 +27,6 @@
 
 namespace retracer::app {
 namespace {
-
-constexpr int kLastPreviewColumn = WorklistColumn::kFilename;
 
 bool Within(const QWidget* widget, const QWidget* ancestor) {
     return widget != nullptr && (widget == ancestor || ancestor->isAncestorOf(widget));
@@ -74,8 +71,13 @@ void MaterialDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
 }
 
 WorklistGrid::WorklistGrid(Worklist& worklist, ControlPanelLists& panel, Prompt& prompt,
-                           const UserSettingsStore& store, QWidget* parent)
-    : QWidget(parent), worklist_(worklist), panel_(panel), prompt_(prompt), store_(store) {
+                           const UserSettingsStore& store, PopupMenu& popup, QWidget* parent)
+    : QWidget(parent),
+      worklist_(worklist),
+      panel_(panel),
+      prompt_(prompt),
+      store_(store),
+      popup_(popup) {
     setObjectName(QStringLiteral("PList"));
     model_ = new WorklistTableModel(worklist_, this);
     view_ = new QTableView(this);
@@ -113,25 +115,16 @@ WorklistGrid::WorklistGrid(Worklist& worklist, ControlPanelLists& panel, Prompt&
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         if (Within(old, view_) && now != nullptr && !Within(now, view_) &&
             now->window() == view_->window()) {
-            ForgetLastClick();
+            emit focusLost();
         }
     });
-    connect(view_, &QWidget::customContextMenuRequested, this, &WorklistGrid::ShowMenu);
+    connect(view_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { ShowMenu(view_->viewport()->mapToGlobal(pos)); });
+    // Copy and Paste of the pop-up menu act at once; the program files list hides them.
+    connect(&popup_, &PopupMenu::copyRequested, this, &WorklistGrid::CopySelection);
+    connect(&popup_, &PopupMenu::pasteRequested, this, &WorklistGrid::PasteClipboard);
+    connect(&popup_, &PopupMenu::materialsReloadRequested, this, &WorklistGrid::ReloadMaterials);
 
-    BuildMenu();
-    ApplyColumnWidths();
-    ReloadMaterials();
-}
-
-void WorklistGrid::BuildMenu() {
-    menu_ = new QMenu(this);
-    menu_->setObjectName(QStringLiteral("PListMenu"));
-    expandAction_ = menu_->addAction(QStringLiteral("&Expand"));
-    deleteAction_ = menu_->addAction(QStringLiteral("&Delete Selected Rows"));
-    clearAction_ = menu_->addAction(QStringLiteral("&Clear Process List"));
-    menu_->addSeparator();
-    copyAction_ = menu_->addAction(QStringLiteral("C&opy"));
-    pasteAction_ = menu_->addAction(QStringLiteral("&Paste"));
     // The usual keys copy and paste without the menu.
     const auto addKey = [this](QKeySequence::StandardKey key, void (WorklistGrid::*run)()) {
         auto* action = new QAction(view_);
@@ -142,11 +135,9 @@ void WorklistGrid::BuildMenu() {
     };
     addKey(QKeySequence::Copy, &WorklistGrid::CopySelection);
     addKey(QKeySequence::Paste, &WorklistGrid::PasteClipboard);
-    expandAction_->setObjectName(QStringLiteral("MnuExpand"));
-    deleteAction_->setObjectName(QStringLiteral("MnuDel"));
-    clearAction_->setObjectName(QStringLiteral("MnuClear"));
-    copyAction_->setObjectName(QStringLiteral("MnuCopy"));
-    pasteAction_->setObjectName(QStringLiteral("MnuPaste"));
+
+    ApplyColumnWidths();
+    ReloadMaterials();
 }
 
 bool WorklistGrid::ExpandWanted() const {
@@ -155,47 +146,30 @@ bool WorklistGrid::ExpandWanted() const {
 }
 
 void WorklistGrid::PrepareMenu() {
-    expandAction_->setText(ExpandWanted() ? QStringLiteral("&Expand") : QStringLiteral("&Restore"));
-}
-
-void WorklistGrid::ShowMenu(const QPoint& pos) {
-    PrepareMenu();
-    QAction* chosen = menu_->exec(view_->viewport()->mapToGlobal(pos));
-    RunMenuAction(chosen);
-}
-
-void WorklistGrid::RunMenuAction(QAction* chosen) {
-    if (chosen == expandAction_) {
-        ToggleExpand();
-    } else if (chosen == deleteAction_) {
-        DeleteSelectedRows();
-    } else if (chosen == clearAction_) {
-        ClearProcessList();
-    } else if (chosen == copyAction_) {
-        CopySelection();
-    } else if (chosen == pasteAction_) {
-        PasteClipboard();
+    popup_.Expand()->setText(ExpandWanted() ? QStringLiteral("&Expand")
+                                            : QStringLiteral("&Restore"));
+    popup_.Delete()->setText(QStringLiteral("&Delete Selected Rows"));
+    popup_.ToProcess()->setVisible(false);
+    for (QAction* shown : {popup_.Expand(), popup_.Delete(), popup_.ClearProcess(),
+                           popup_.Separator(), popup_.Copy(), popup_.Paste()}) {
+        shown->setVisible(true);
     }
 }
 
-QString WorklistGrid::TipText() {
-    if (tipCount_ < std::numeric_limits<std::int16_t>::max()) ++tipCount_;
-    return tipCount_ <= 4 ? ToQString(kWorklistTip) : QString();
+void WorklistGrid::ShowMenu(const QPoint& globalPos) {
+    PrepareMenu();
+    const PopupRequests asked = popup_.Popup(globalPos);
+    if (asked.expand) ToggleExpand();
+    if (asked.del) DeleteSelectedRows();
+    if (asked.clearWorklist) ClearProcessList();
+}
+
+QString WorklistGrid::TipText() const {
+    return tipSource_ ? tipSource_() : QString();
 }
 
 void WorklistGrid::ClickCell(int column, int row) {
-    if ((column != lastColumn_ || row != lastRow_) && column >= 0 && column <= kLastPreviewColumn) {
-        lastColumn_ = column;
-        lastRow_ = row;
-        emit previewRequested(row, column);
-        return;
-    }
-    lastColumn_ = column;
-    lastRow_ = row;
-}
-
-void WorklistGrid::ForgetLastClick() {
-    lastColumn_ = lastRow_ = 0;
+    emit cellClicked(column, row);
 }
 
 void WorklistGrid::ReloadMaterials() {
@@ -216,7 +190,6 @@ void WorklistGrid::ApplyColumnWidths() {
 }
 
 void WorklistGrid::ToggleExpand() {
-    ReloadMaterials();
     emit expandRequested(ExpandWanted());
 }
 

@@ -4,11 +4,10 @@
 #include <QStyledItemDelegate>
 #include <QWidget>
 
+#include <functional>
 #include <string>
 #include <vector>
 
-class QAction;
-class QMenu;
 class QTableView;
 
 namespace retracer {
@@ -20,6 +19,7 @@ class Worklist;
 
 namespace retracer::app {
 
+class PopupMenu;
 class WorklistTableModel;
 
 // The "Material" cells: a choice of the material table's names that still takes any typed name.
@@ -42,53 +42,45 @@ class MaterialDelegate : public QStyledItemDelegate {
     QStringList choices_;
 };
 
-// `PList`, the worklist grid: 15 columns by 500 rows over the core worklist, its pop-up menu
-// (expand or restore, delete selected rows, clear, copy, paste), the row preview on a click in
-// its first three columns and its tip. It never translates: a preview is asked for with
-// previewRequested, and the window that hosts it does the expanding.
+// `PList`, the worklist grid: 15 columns by 500 rows over the core worklist, the frame's pop-up
+// menu `PopMnu` with the grid's commands (expand or restore, delete selected rows, clear, copy,
+// paste) and the material choices. It never translates and keeps no click memory: every click is
+// reported with cellClicked, losing the focus with focusLost, and the window that hosts it decides
+// what a click previews and does the expanding.
 class WorklistGrid : public QWidget {
     Q_OBJECT
 
   public:
     WorklistGrid(Worklist& worklist, ControlPanelLists& panel, Prompt& prompt,
-                 const UserSettingsStore& store, QWidget* parent = nullptr);
+                 const UserSettingsStore& store, PopupMenu& popup, QWidget* parent = nullptr);
 
     QTableView* View() const { return view_; }
     WorklistTableModel* TableModel() const { return model_; }
     MaterialDelegate* Materials() const { return materials_; }
 
-    // The pop-up menu with its captions for the grid's present size (PrepareMenu does that).
-    QMenu* Menu() const { return menu_; }
-    QAction* ExpandAction() const { return expandAction_; }
-    QAction* DeleteAction() const { return deleteAction_; }
-    QAction* ClearAction() const { return clearAction_; }
-    QAction* CopyAction() const { return copyAction_; }
-    QAction* PasteAction() const { return pasteAction_; }
-
     // True while the grid is at most half as high as the window holding it: the expand item
     // then reads "Expand", else "Restore".
     bool ExpandWanted() const;
+    // Sets the pop-up menu's items as the grid shows them; ShowMenu shows it and runs the command
+    // it asked for after it closed.
     void PrepareMenu();
-    // Runs a chosen menu item (after the menu has closed).
-    void RunMenuAction(QAction* chosen);
+    void ShowMenu(const QPoint& globalPos);
 
-    // The tip the grid shows when it is asked for one: the first four times only.
-    QString TipText();
+    // The tip shown where a cell has no note of its own; without a source there is none.
+    using TipSource = std::function<QString()>;
+    void SetTipSource(TipSource source) { tipSource_ = std::move(source); }
+    QString TipText() const;
 
   public slots:
-    // A click on a cell, core numbers (column 0 = the row header, row 0 = a column header). A
-    // click in "Norm", "Mir", "Filename" or the row header asks for a preview of the row unless
-    // it is the cell clicked last.
+    // A click on a cell, core numbers (column 0 = the row header, row 0 = a column header).
     void ClickCell(int column, int row);
-    // The next click counts again, on any cell (the grid lost the focus).
-    void ForgetLastClick();
 
     // Rebuilds the material choices from the nesting application's "Mat.dat".
     void ReloadMaterials();
     // Sets the column widths the worklist keeps (after a worklist file was opened).
     void ApplyColumnWidths();
 
-    // Rebuilds the material choices and asks the host to expand or restore the grid.
+    // Asks the host to expand or restore the grid.
     void ToggleExpand();
     // Asks "Delete selected entries in Worklist?"; on Yes deletes the selected rows and empties
     // the Control Panel's lists. The selection is cleared either way. True when deleted.
@@ -102,9 +94,12 @@ class WorklistGrid : public QWidget {
     void PasteClipboard();
 
   signals:
-    // Preview the worklist row as job 0; `column` 2 ("Mir") previews the mirrored part. Row 0
-    // (a click on a column header) means that there is no current job any more.
-    void previewRequested(int row, int column);
+    // Column and row count from 1 as the worklist's do; column 0 is the row header, row 0 a
+    // column header.
+    void cellClicked(int column, int row);
+    // The focus went to another control of the same window (a message box or a menu does not
+    // count).
+    void focusLost();
     // The host window gives the grid its whole height (`expand`) or restores its layout.
     void expandRequested(bool expand);
 
@@ -112,27 +107,16 @@ class WorklistGrid : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void BuildMenu();
-    void ShowMenu(const QPoint& pos);
-
     Worklist& worklist_;
     ControlPanelLists& panel_;
     Prompt& prompt_;
     const UserSettingsStore& store_;
+    PopupMenu& popup_;
+    TipSource tipSource_;
 
     QTableView* view_ = nullptr;
     WorklistTableModel* model_ = nullptr;
     MaterialDelegate* materials_ = nullptr;
-    QMenu* menu_ = nullptr;
-    QAction* expandAction_ = nullptr;
-    QAction* deleteAction_ = nullptr;
-    QAction* clearAction_ = nullptr;
-    QAction* copyAction_ = nullptr;
-    QAction* pasteAction_ = nullptr;
-
-    int lastColumn_ = 0;
-    int lastRow_ = 0;
-    int tipCount_ = 0;
 };
 
 }  // namespace retracer::app

@@ -7,7 +7,6 @@
 #include "translate/file_lookup.h"
 #include "translate/job_driver.h"
 #include "variables/job_variables.h"
-#include "worklist/materials.h"
 #include "worklist/worklist_files.h"
 
 namespace retracer::app {
@@ -48,36 +47,22 @@ class ProgressScope {
 
 Workspace::Workspace(const AppPaths& paths, Prompt& prompt, UserSettingsStore& store,
                      QObject* parent)
-    : QObject(parent), session_(paths, prompt, store) {}
+    : QObject(parent), session_(paths, prompt, store), settingsFile_(paths.settingsFile) {}
 
 void Workspace::Load() {
     session_.LoadSettings();
     runState_.translateArmed = session_.settings.options.translateOnSelect;
-    ReloadMaterials();
-}
-
-void Workspace::ReloadMaterials() {
-    materials_.clear();
-    for (const std::string& name : LoadMaterials(MaterialTablePath(session_.userStore))) {
-        materials_ << QString::fromStdString(name);
-    }
 }
 
 void Workspace::StoreSourceFolder(const QString& folder) {
     session_.settings.sourceDir = folder.toStdString();
-    IniFile(session_.paths.settingsFile).Write(kConfigSection, kSourceDirKey, folder.toStdString());
+    settingsFile_.Write(kConfigSection, kSourceDirKey, folder.toStdString());
 }
 
 void Workspace::StoreDestFolder(const QString& folder) {
     session_.settings.destDir = folder.toStdString();
     session_.destFolder = PathOf(folder);
-    IniFile(session_.paths.settingsFile).Write(kConfigSection, kDestDirKey, folder.toStdString());
-}
-
-bool Workspace::SetOption(OptionField option, bool on) {
-    session_.settings.options.*option = on;
-    IniFile ini(session_.paths.settingsFile);
-    return WriteOption(ini, option, on);
+    settingsFile_.Write(kConfigSection, kDestDirKey, folder.toStdString());
 }
 
 void Workspace::SetBusy(bool busy) {
@@ -141,6 +126,7 @@ bool Workspace::ProgramFilesClicked(const QStringList& selected) {
     if (!session_.settings.options.translateOnSelect) runState_.translateArmed = false;
     job_.currentRow = 0;
     job_.currentColumn = 0;
+    emit currentRowChanged(0);
     return RunSelection(selected);
 }
 
@@ -209,6 +195,7 @@ bool Workspace::CellClicked(int column, int row) {
     SetBusy(true);
     const bool previewed = editor_.CellClick(session_, job_, column, row, &outcome);
     SetBusy(false);
+    emit currentRowChanged(job_.currentRow);
     if (previewed) emit drawingMade(PathText(outcome.output));
     emit panelChanged();
     return previewed;
@@ -218,7 +205,9 @@ bool Workspace::RetranslateCurrentRow() {
     if (busy_ || job_.currentRow <= 0) return false;
     SetBusy(true);
     JobOutcome outcome;
+    job_.dimsFromJob = true;
     const bool translated = TranslateRow(session_, job_, job_.currentRow, &outcome);
+    job_.dimsFromJob = false;
     SetBusy(false);
     if (translated) emit drawingMade(PathText(outcome.output));
     emit panelChanged();
@@ -238,7 +227,7 @@ bool Workspace::SaveWorklistAs(const QString& file) {
 bool Workspace::ImportCsv(const QString& file) {
     // A pattern typed into the dialog, or a file that is not there, ends the command.
     if (file.contains(QLatin1Char('*')) || !QFileInfo(file).isFile()) return false;
-    ReloadMaterials();
+    emit importStarting();
     std::string error;
     return ImportWorklistFromCsv(session_, PathOf(file), &error);
 }

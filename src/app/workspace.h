@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "settings/ini_file.h"
 #include "settings/options.h"
 #include "translate/job_state.h"
 #include "translate/session.h"
@@ -32,11 +33,11 @@ class Workspace : public QObject {
     const Session& GetSession() const { return session_; }
     const TranslationOptions& Options() const { return session_.settings.options; }
 
-    // The Process Selection window's load: settings file, tool table, material list; the
-    // selection run starts out armed exactly when TranslateOnSelect is on.
+    // The Process Selection window's load: settings file and tool table; the selection run
+    // starts out armed exactly when TranslateOnSelect is on.
     void Load();
-    const QStringList& Materials() const { return materials_; }
-    void ReloadMaterials();
+    // The settings file, written through by the option boxes and the folder boxes.
+    IniFile& SettingsFile() { return settingsFile_; }
 
     // Long runs report to `progress` (may be null: no progress shown, nothing cancels).
     void SetProgress(RunProgress* progress) { progress_ = progress; }
@@ -47,8 +48,6 @@ class Workspace : public QObject {
     // Written to SourceDir / DestDir in the settings file at once.
     void StoreSourceFolder(const QString& folder);
     void StoreDestFolder(const QString& folder);
-    // An option box was clicked: the session follows and the settings file gets "0" or "1".
-    bool SetOption(OptionField option, bool on);
 
     // A click in the program files list. Recognises (and, with TranslateOnSelect, translates)
     // the file when at most one is selected; false when it did nothing.
@@ -61,11 +60,14 @@ class Workspace : public QObject {
     // The Add command over the selected program files; returns how many rows were filled.
     int AddFiles(const QStringList& selected);
 
-    // The worklist grid's events.
+    // The worklist grid's events. A click in "Norm", "Mir", "Filename" or the row header
+    // previews the row (mirrored for "Mir") unless it is the cell clicked last; true when a
+    // drawing was made.
     bool CellClicked(int column, int row);
     void GridFocusLost() { editor_.FocusLost(); }
     QString GridTip() { return QString::fromStdString(editor_.TipText()); }
-    // An edit in the Control Panel's lists changed the current row: translate it again.
+    // An edit in the Control Panel's lists changed the current row: translate it again with the
+    // part size taken from the row.
     bool RetranslateCurrentRow();
     int CurrentRow() const { return job_.currentRow; }
 
@@ -86,6 +88,10 @@ class Workspace : public QObject {
     void destinationChanged();
     // The Control Panel's lists changed after a job.
     void panelChanged();
+    // The worklist row of the current job (0: none) after a click on the grid or a program file.
+    void currentRowChanged(int row);
+    // A CSV file is about to be read into the worklist: the material choices are read again.
+    void importStarting();
     void busyChanged(bool busy);
 
   private:
@@ -98,7 +104,7 @@ class Workspace : public QObject {
     RunState runState_;
     WorklistEditor editor_;
     JobState job_;
-    QStringList materials_;
+    IniFile settingsFile_;
     RunProgress* progress_ = nullptr;
     bool busy_ = false;
 };

@@ -19,6 +19,7 @@
 #include "drill_tools_dialog.h"
 #include "fake_viewer.h"
 #include "options_dialog.h"
+#include "popup_menu.h"
 #include "settings/ini_file.h"
 #include "settings/user_store.h"
 #include "translate/prompt.h"
@@ -61,8 +62,12 @@ class AccessibilityTest : public QObject {
         QTest::newRow("Control Panel") << WindowFactory([this] {
             return std::make_unique<ControlPanelWindow>(lists_, worklist_, options_, *ini_);
         });
-        QTest::newRow("worklist grid") << WindowFactory(
-            [this] { return std::make_unique<WorklistGrid>(worklist_, lists_, prompt_, store_); });
+        QTest::newRow("worklist grid") << WindowFactory([this] {
+            auto host = std::make_unique<QWidget>();
+            auto* popup = new PopupMenu(host.get());
+            new WorklistGrid(worklist_, lists_, prompt_, store_, *popup, host.get());
+            return host;
+        });
         QTest::newRow("Options") << WindowFactory(
             [this] { return std::make_unique<OptionsDialog>(viewer_, store_, prompt_); });
         QTest::newRow("Drill Tools") << WindowFactory([this] {

@@ -4,9 +4,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiArea>
-#include <QMdiSubWindow>
-#include <QMenu>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTableView>
@@ -316,21 +313,6 @@ class ControlPanelWindowTest : public QObject {
             QTRY_COMPARE(tabs->geometry().right() + 1, f.panel.width() - f.panel.Twips(600));
         }
         QVERIFY(tabs->x() > designLeft);
-    }
-
-    void controlPanelCannotBeClosed() {
-        Fixture f(iniPath_);
-        QMdiArea area;
-        QMdiSubWindow* child = area.addSubWindow(&f.panel);
-        retracer::app::RemoveCloseCommand(*child);
-        QVERIFY(!(child->windowFlags() & Qt::WindowCloseButtonHint));
-        for (QAction* action : child->systemMenu()->actions()) {
-            if (action->text().remove(QLatin1Char('&')) == QStringLiteral("Close")) {
-                QVERIFY(!action->isVisible());
-                QVERIFY(!action->isEnabled());
-            }
-        }
-        area.removeSubWindow(&f.panel);  // the fixture owns the panel
     }
 };
 

@@ -7,6 +7,7 @@
 #include "gui_fixture.h"
 #include "popup_menu.h"
 #include "worklist/worklist.h"
+#include "worklist_grid.h"
 
 using namespace retracer;
 using namespace retracer::app;
@@ -303,7 +304,7 @@ class FileManagerTest : public QObject {
             if (next->focusPolicy() & Qt::TabFocus) order << next->objectName();
             next = next->nextInFocusChain();
         } while (next != w.window->SPath() && order.size() < 12);
-        QCOMPARE(order.mid(0, 10), QStringList({"SPath", "PBrwseS", "File1", "AddFile", "PList",
+        QCOMPARE(order.mid(0, 10), QStringList({"SPath", "PBrwseS", "File1", "AddFile", "PListView",
                                                 "Proc", "DPath", "PBrwseD", "File2", "Clear"}));
     }
 
@@ -328,19 +329,67 @@ class FileManagerTest : public QObject {
         Window w;
         w.Rows().SetCell(1, WorklistColumn::kFilename, "EV_PANEL.PGM");
         w.Rows().SetCell(1, WorklistColumn::kPath, w.scratch.Path("progs").toStdString());
+        WorklistGrid* grid = w.window->PList();
         QSignalSpy drawings(&w.workspace, &Workspace::drawingMade);
         QSignalSpy strip(w.window, &FileManagerWindow::tabStripRequested);
-        emit w.window->PList()->cellClicked(2, 1);  // "Mir": the mirrored preview
+        QSignalSpy rows(&w.workspace, &Workspace::currentRowChanged);
+        grid->ClickCell(2, 1);  // "Mir": the mirrored preview
         QCOMPARE(drawings.count(), 1);
+        QVERIFY(drawings.last().first().toString().endsWith("Temp.DXF"));
         QCOMPARE(w.workspace.CurrentRow(), 1);
+        QCOMPARE(rows.last().first().toInt(), 1);
         QCOMPARE(strip.count(), 1);
-        emit w.window->PList()->cellClicked(2, 1);  // the same cell again: nothing
+        grid->ClickCell(2, 1);  // the same cell again: nothing
         QCOMPARE(drawings.count(), 1);
-        emit w.window->PList()->cellClicked(5, 1);  // "Room": remembered, no preview
-        QCOMPARE(drawings.count(), 1);
-        emit w.window->PList()->cellClicked(1, 1);
+        emit grid->focusLost();  // until the grid has lost the focus
+        grid->ClickCell(2, 1);
         QCOMPARE(drawings.count(), 2);
+        grid->ClickCell(5, 1);  // "Room": remembered, no preview
+        QCOMPARE(drawings.count(), 2);
+        grid->ClickCell(1, 1);
+        QCOMPARE(drawings.count(), 3);
         QVERIFY(QFile::exists(drawings.last().first().toString()));
+        // A column header leaves no current job.
+        grid->ClickCell(3, 0);
+        QCOMPARE(drawings.count(), 3);
+        QCOMPARE(w.workspace.CurrentRow(), 0);
+        QCOMPARE(rows.last().first().toInt(), 0);
+    }
+
+    void worklistTipShowsTheFirstFourTimesOnly() {
+        Window w;
+        QStringList tips;
+        for (int i = 0; i < 6; ++i) tips << w.window->PList()->TipText();
+        const QString tip = "Work List of files to Process. *** Right Click for Menu.";
+        QCOMPARE(tips, QStringList({tip, tip, tip, tip, "", ""}));
+    }
+
+    void worklistMenuExpandsTheGridAndLeavesTheFilesMenuWhole() {
+        Window w;
+        WorklistGrid* grid = w.window->PList();
+        const QRect placed = grid->geometry();
+        const auto chooseExpand = [&] {
+            w.popup.SetRunner([&](QMenu&, const QPoint&) { w.popup.Expand()->trigger(); });
+            grid->ShowMenu(QPoint());
+        };
+        chooseExpand();
+        QVERIFY(w.window->GridExpanded());
+        QCOMPARE(grid->geometry().top(), 0);
+        QCOMPARE(grid->height(), w.window->height());
+        // A resize keeps it expanded; the next Expand item reads Restore and puts it back.
+        w.window->resize(320, 900);
+        QCOMPARE(grid->height(), w.window->height());
+        grid->PrepareMenu();
+        QCOMPARE(w.popup.Expand()->text(), QString("&Restore"));
+        chooseExpand();
+        QVERIFY(!w.window->GridExpanded());
+        QCOMPARE(grid->geometry().top(), placed.top());
+        QCOMPARE(grid->height(), placed.height());
+
+        // The grid's menu hides "Move Selected Files To Process List"; the files' menu shows
+        // it again, with its own delete caption.
+        QCOMPARE(w.File1Menu(nullptr), QStringList({"&Expand", "&Delete Selected Files",
+                                                    "&Move Selected Files To Process List"}));
     }
 
     void programFileClicksRecogniseOrTranslate() {

@@ -7,7 +7,7 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "control_panel_placeholder.h"
+#include "control_panel_window.h"
 #include "file_manager_window.h"
 #include "gui_fixture.h"
 #include "main_window.h"
@@ -15,6 +15,7 @@
 #include "twips.h"
 #include "viewer_placeholder.h"
 #include "worklist/worklist.h"
+#include "worklist_grid.h"
 
 using namespace retracer;
 using namespace retracer::app;
@@ -34,6 +35,10 @@ class MainWindowTest : public QObject {
                 opened << url;
                 return true;
             };
+            services.runDialog = [this](QDialog& dialog) {
+                dialogsRun << dialog.objectName();
+                return onDialog ? onDialog(dialog) : int(QDialog::Rejected);
+            };
             window = std::make_unique<MainWindow>(workspace, services);
             window->show();
             QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -51,6 +56,8 @@ class MainWindowTest : public QObject {
         ScriptedFolderBrowser browser;
         ScriptedProgress progress;
         QList<QUrl> opened;
+        QStringList dialogsRun;                 // object names of the modal dialogs shown
+        std::function<int(QDialog&)> onDialog;  // what the user does in them
         std::unique_ptr<MainWindow> window;
     };
 
@@ -78,9 +85,8 @@ class MainWindowTest : public QObject {
         // The hidden Drill Tools item is still there and still works.
         QAction* drill = f.window->Action("mfDrt");
         QVERIFY(drill && !drill->isVisible());
-        QSignalSpy drillSpy(f.window.get(), &MainWindow::drillToolsRequested);
         drill->trigger();
-        QCOMPARE(drillSpy.count(), 1);
+        QCOMPARE(f.dialogsRun, QStringList{"Dr"});
 
         QCOMPARE(Visible(f.window->findChild<QMenu*>("mEdit")),
                  QStringList({"&Layers...", "&Options..."}));
@@ -446,12 +452,12 @@ class MainWindowTest : public QObject {
             MainWindow window(workspace, services);
             window.show();
             window.resize(900, 640);
-            window.FileMgr()->PList()->setColumnWidth(2, 211);
+            window.FileMgr()->PList()->View()->setColumnWidth(2, 211);
             window.close();
         }
         MainWindow again(workspace, services);
         QCOMPARE(again.size(), QSize(900, 640));
-        QCOMPARE(again.FileMgr()->PList()->columnWidth(2), 211);
+        QCOMPARE(again.FileMgr()->PList()->View()->columnWidth(2), 211);
     }
 };
 

@@ -8,10 +8,12 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QtTest>
 
 #include <fstream>
 
+#include "popup_menu.h"
 #include "settings/user_store.h"
 #include "translate/prompt.h"
 #include "variables/control_panel_lists.h"
@@ -23,10 +25,9 @@ using retracer::ControlPanelLists;
 using retracer::MemoryUserSettingsStore;
 using retracer::RecordingPrompt;
 using retracer::Worklist;
+using retracer::app::PopupMenu;
 using retracer::app::WorklistGrid;
 namespace Column = retracer::WorklistColumn;
-
-using Clicks = QList<QPoint>;  // x = column, y = row; column -1 = the grid lost the focus
 
 class WorklistGridTest : public QObject {
     Q_OBJECT
@@ -35,6 +36,8 @@ class WorklistGridTest : public QObject {
     ControlPanelLists panel_;
     RecordingPrompt prompt_;
     MemoryUserSettingsStore store_;
+    QWidget menuHost_;
+    PopupMenu popup_{&menuHost_};
 
     // The block of `rows` by `columns` selected, core numbers, the first cell current.
     static void Select(WorklistGrid& grid, int firstColumn, int firstRow, int lastColumn,
@@ -59,7 +62,7 @@ class WorklistGridTest : public QObject {
     }
 
     void showsTheWorklistWithItsCaptionsAndFollowsTheCore() {
-        WorklistGrid grid(worklist_, panel_, prompt_, store_);
+        WorklistGrid grid(worklist_, panel_, prompt_, store_, popup_);
         QAbstractItemModel* model = grid.View()->model();
         QCOMPARE(model->rowCount(), 500);
         QCOMPARE(model->columnCount(), 15);
@@ -87,60 +90,38 @@ class WorklistGridTest : public QObject {
         QCOMPARE(Cell(5, Column::kNorm), QStringLiteral("2"));
     }
 
-    void clickPreviewsOnceForEachNewCell_data() {
-        QTest::addColumn<Clicks>("clicks");
-        QTest::addColumn<Clicks>("previews");  // x = column, y = row
-        QTest::newRow("Mir then Norm of a row: two previews")
-            << Clicks{{2, 7}, {1, 7}} << Clicks{{2, 7}, {1, 7}};
-        QTest::newRow("the same cell again does nothing")
-            << Clicks{{1, 7}, {1, 7}} << Clicks{{1, 7}};
-        QTest::newRow("after losing the focus the same cell counts again")
-            << Clicks{{1, 7}, {-1, 0}, {1, 7}} << Clicks{{1, 7}, {1, 7}};
-        QTest::newRow("column 4 and later only change the cell remembered")
-            << Clicks{{3, 2}, {4, 2}, {15, 9}, {3, 2}} << Clicks{{3, 2}, {3, 2}};
-        QTest::newRow("the row header previews the row") << Clicks{{0, 5}} << Clicks{{0, 5}};
-        QTest::newRow("a column header leaves no current row") << Clicks{{2, 0}} << Clicks{{2, 0}};
-    }
-
-    void clickPreviewsOnceForEachNewCell() {
-        QFETCH(Clicks, clicks);
-        QFETCH(Clicks, previews);
-        WorklistGrid grid(worklist_, panel_, prompt_, store_);
-        QSignalSpy spy(&grid, &WorklistGrid::previewRequested);
-        for (const QPoint& click : clicks) {
-            if (click.x() < 0) {
-                grid.ForgetLastClick();
-            } else {
-                grid.ClickCell(click.x(), click.y());
-            }
-        }
-        Clicks got;
-        for (const QList<QVariant>& call : spy) got << QPoint(call[1].toInt(), call[0].toInt());
-        QCOMPARE(got, previews);
-    }
-
-    void mouseClicksOnCellsReachThePreview() {
+    void mouseClicksAndFocusLossAreReported() {
         QWidget window;
-        auto* grid = new WorklistGrid(worklist_, panel_, prompt_, store_, &window);
+        auto* grid = new WorklistGrid(worklist_, panel_, prompt_, store_, popup_, &window);
         auto* other = new QLineEdit(&window);
         grid->setGeometry(0, 0, 700, 300);
         other->setGeometry(0, 310, 100, 20);
         window.resize(700, 340);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
-        QSignalSpy spy(grid, &WorklistGrid::previewRequested);
+        QSignalSpy clicks(grid, &WorklistGrid::cellClicked);
+        QSignalSpy focusLost(grid, &WorklistGrid::focusLost);
         QTableView* view = grid->View();
+        // Every click is reported in the worklist's numbers ("Mir" of row 3), also the same
+        // cell twice: whether it previews is not the grid's to decide.
         const QPoint mir = view->visualRect(view->model()->index(2, 1)).center();
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, mir);
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, mir);
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(spy[0], (QList<QVariant>{3, 2}));
+        QCOMPARE(clicks.count(), 2);
+        QCOMPARE(clicks[0], (QList<QVariant>{2, 3}));
+        QCOMPARE(focusLost.count(), 0);
 
-        // Focus on another control of the window, then the same cell again.
+        // A column header is row 0.
+        QHeaderView* header = view->horizontalHeader();
+        const QPoint filename(header->sectionViewportPosition(2) + 5, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, filename);
+        QCOMPARE(clicks.count(), 3);
+        QCOMPARE(clicks[2], (QList<QVariant>{3, 0}));
+
+        // Another control of the window takes the focus.
         other->setFocus(Qt::MouseFocusReason);
         QTRY_VERIFY(other->hasFocus());
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, mir);
-        QCOMPARE(spy.count(), 2);
+        QCOMPARE(focusLost.count(), 1);
     }
 
     void deleteSelectedRowsAsksAndDeletesOnYesOnly_data() {
@@ -161,7 +142,7 @@ class WorklistGridTest : public QObject {
         panel_.AddRVar(entry);
         panel_.LayerList().Add("BORDER");
         prompt_.answers = {answer};
-        WorklistGrid grid(worklist_, panel_, prompt_, store_);
+        WorklistGrid grid(worklist_, panel_, prompt_, store_, popup_);
         QTableView* view = grid.View();
         Select(grid, 3, 2, 5, 2);
         view->selectionModel()->select(view->model()->index(3, 0), QItemSelectionModel::Select);
@@ -183,7 +164,7 @@ class WorklistGridTest : public QObject {
 
     void clearProcessListAsksFirst() {
         worklist_.SetCell(1, Column::kFilename, "A");
-        WorklistGrid grid(worklist_, panel_, prompt_, store_);
+        WorklistGrid grid(worklist_, panel_, prompt_, store_, popup_);
         prompt_.answers = {false, true};
         QVERIFY(!grid.ClearProcessList());
         QCOMPARE(Cell(1, Column::kFilename), QStringLiteral("A"));
@@ -196,7 +177,7 @@ class WorklistGridTest : public QObject {
         worklist_.SetCell(2, Column::kJob, "J2");
         worklist_.SetCell(2, Column::kRoom, "R2");
         worklist_.SetCell(3, Column::kJob, "J3");
-        WorklistGrid grid(worklist_, panel_, prompt_, store_);
+        WorklistGrid grid(worklist_, panel_, prompt_, store_, popup_);
         Select(grid, Column::kJob, 2, Column::kRoom, 3);
         grid.CopySelection();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("J2\tR2\nJ3\t"));
@@ -235,7 +216,7 @@ class WorklistGridTest : public QObject {
             worklist_.SetCell(r, Column::kJob, "j" + std::to_string(r));
             worklist_.SetCell(r, Column::kRoom, "r" + std::to_string(r));
         }
-        WorklistGrid grid(worklist_, panel_, prompt_, store_);
+        WorklistGrid grid(worklist_, panel_, prompt_, store_, popup_);
         if (block.isEmpty()) {
             grid.View()->setCurrentIndex(
                 grid.View()->model()->index(block.top() - 1, block.left() - 1));
@@ -262,7 +243,7 @@ class WorklistGridTest : public QObject {
             table << "1,Oak,18\n2,Birch,16\n3,Oak,19\n4,,5\n";
         }
         store_.Save("Cutplan", "Paths", "Executable", (dir.path() + "/cutplan.exe").toStdString());
-        WorklistGrid grid(worklist_, panel_, prompt_, store_);
+        WorklistGrid grid(worklist_, panel_, prompt_, store_, popup_);
         QCOMPARE(grid.Materials()->Choices(), (QStringList{"Oak", "Birch"}));
 
         grid.show();
@@ -282,38 +263,101 @@ class WorklistGridTest : public QObject {
         QCOMPARE(Cell(1, Column::kMaterial), QStringLiteral("Walnut veneer"));
     }
 
-    void menuOffersExpandOrRestoreByTheGridsHeight() {
-        QWidget host;
-        host.resize(600, 400);
-        auto* grid = new WorklistGrid(worklist_, panel_, prompt_, store_, &host);
-        QSignalSpy spy(grid, &WorklistGrid::expandRequested);
-        grid->setGeometry(0, 0, 600, 200);
-        grid->PrepareMenu();
-        QCOMPARE(grid->ExpandAction()->text(), QStringLiteral("&Expand"));
-        grid->RunMenuAction(grid->ExpandAction());
-        grid->setGeometry(0, 0, 600, 201);
-        grid->PrepareMenu();
-        QCOMPARE(grid->ExpandAction()->text(), QStringLiteral("&Restore"));
-        grid->RunMenuAction(grid->ExpandAction());
-        QCOMPARE(spy.count(), 2);
-        QCOMPARE(spy[0][0].toBool(), true);
-        QCOMPARE(spy[1][0].toBool(), false);
-
-        QStringList items;
-        for (QAction* action : grid->Menu()->actions()) {
-            items << (action->isSeparator() ? QStringLiteral("-") : action->text());
-        }
-        QCOMPARE(items, (QStringList{"&Restore", "&Delete Selected Rows", "&Clear Process List",
-                                     "-", "C&opy", "&Paste"}));
+    void popupMenuShowsTheGridsItemsAndRunsTheChosenOne_data() {
+        QTest::addColumn<int>("gridHeight");  // in a host 400 high
+        QTest::addColumn<QString>("item");    // object name of the item chosen
+        QTest::addColumn<QString>("expandCaption");
+        QTest::addColumn<QString>("effect");
+        QTest::newRow("a low grid expands, reading the materials first") << 200 << "MnuExp"
+                                                                         << "&Expand"
+                                                                         << "expand Oak";
+        QTest::newRow("a tall grid restores") << 201 << "MnuExp"
+                                              << "&Restore"
+                                              << "restore Oak";
+        QTest::newRow("delete asks first") << 100 << "MnuDel"
+                                           << "&Expand"
+                                           << "Delete selected entries in Worklist?";
+        QTest::newRow("clear asks first") << 100 << "MnuClrProc"
+                                          << "&Expand"
+                                          << "Delete all entries in Worklist?";
+        QTest::newRow("copy") << 100 << "MnuCopy"
+                              << "&Expand"
+                              << "clipboard J1";
+        QTest::newRow("nothing chosen") << 100 << ""
+                                        << "&Expand"
+                                        << "";
     }
 
-    void tipIsShownTheFirstFourTimesOnly() {
-        WorklistGrid grid(worklist_, panel_, prompt_, store_);
-        QStringList tips;
-        for (int i = 0; i < 6; ++i) tips << grid.TipText();
-        const QString tip =
-            QStringLiteral("Work List of files to Process. *** Right Click for Menu.");
-        QCOMPARE(tips, (QStringList{tip, tip, tip, tip, QString(), QString()}));
+    void popupMenuShowsTheGridsItemsAndRunsTheChosenOne() {
+        QFETCH(int, gridHeight);
+        QFETCH(QString, item);
+        QFETCH(QString, expandCaption);
+        QFETCH(QString, effect);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        store_.Save("Cutplan", "Paths", "Executable", (dir.path() + "/cutplan.exe").toStdString());
+        QWidget host;
+        host.resize(600, 400);
+        auto* grid = new WorklistGrid(worklist_, panel_, prompt_, store_, popup_, &host);
+        grid->setGeometry(0, 0, 600, gridHeight);
+        worklist_.SetCell(1, Column::kJob, "J1");
+        Select(*grid, Column::kJob, 1, Column::kJob, 1);
+        // The material table appears only now: only the menu's Expand can have read it.
+        std::ofstream((dir.path() + "/Mat.dat").toStdString()) << "1,Oak,18\n";
+
+        QStringList shown;
+        popup_.SetRunner([&](QMenu& menu, const QPoint&) {
+            for (QAction* action : menu.actions()) {
+                if (action->isVisible()) shown << (action->isSeparator() ? "-" : action->text());
+            }
+            if (!item.isEmpty()) menu.findChild<QAction*>(item)->trigger();
+        });
+        QSignalSpy expand(grid, &WorklistGrid::expandRequested);
+        grid->ShowMenu(QPoint());
+
+        QCOMPARE(shown, (QStringList{expandCaption, "&Delete Selected Rows", "&Clear Process List",
+                                     "-", "Copy", "Paste"}));
+        QStringList effects;
+        for (const QList<QVariant>& call : expand) {
+            effects << (call[0].toBool() ? "expand " : "restore ") +
+                           grid->Materials()->Choices().join(",");
+        }
+        for (const auto& message : prompt_.messages)
+            effects << QString::fromStdString(message.text);
+        if (!QGuiApplication::clipboard()->text().isEmpty()) {
+            effects << "clipboard " + QGuiApplication::clipboard()->text();
+        }
+        QCOMPARE(effects.join("; "), effect);
+        // Nothing was deleted: the questions took their safe answer.
+        QCOMPARE(Cell(1, Column::kJob), QStringLiteral("J1"));
+    }
+
+    void tipIsTheCellsNoteOrElseTheSources() {
+        worklist_.SetCell(2, Column::kRVariables, "R5=1");
+        worklist_.SetCellNote(2, Column::kRVariables, "Shelf");
+        QWidget window;
+        auto* grid = new WorklistGrid(worklist_, panel_, prompt_, store_, popup_, &window);
+        grid->setGeometry(0, 0, 700, 300);
+        window.resize(700, 300);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTableView* view = grid->View();
+        int asked = 0;
+        grid->SetTipSource([&] { return QStringLiteral("tip %1").arg(++asked); });
+        const auto tipAt = [&](int row, int column) {
+            view->scrollTo(view->model()->index(row - 1, column - 1));
+            const QPoint pos = view->visualRect(view->model()->index(row - 1, column - 1)).center();
+            QHelpEvent help(QEvent::ToolTip, pos, view->viewport()->mapToGlobal(pos));
+            QCoreApplication::sendEvent(view->viewport(), &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QCOMPARE(tipAt(2, Column::kJob), QStringLiteral("tip 1"));
+        QCOMPARE(tipAt(2, Column::kRVariables), QStringLiteral("Shelf"));
+        QCOMPARE(asked, 1);
+        // An empty tip takes the tip shown away.
+        grid->SetTipSource([] { return QString(); });
+        tipAt(3, Column::kJob);
+        QTRY_VERIFY(!QToolTip::isVisible());
     }
 };
 
