@@ -1,16 +1,29 @@
 // The main frame: menu tree, toolbar, status bar, the zoom-function group, child windows, the
 // viewer commands and the File menu's worklist commands over scripted file dialogs.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSettings>
+#include <QTabBar>
+#include <QTableView>
 #include <QToolButton>
 #include <QtTest>
 
+#include <algorithm>
+#include <cmath>
+
 #include "control_panel_window.h"
+#include "drawing/dxf_reader.h"
+#include "drill_tools_dialog.h"
 #include "file_manager_window.h"
 #include "gui_fixture.h"
 #include "main_window.h"
+#include "options_dialog.h"
 #include "popup_menu.h"
 #include "twips.h"
 #include "viewer_placeholder.h"
@@ -45,6 +58,21 @@ class MainWindowTest : public QObject {
             window->PlaceChildWindows();
         }
         ViewerPlaceholder& Viewer() { return *window->ViewerWindow(); }
+        ControlPanelWindow& Panel() { return *window->CPanel(); }
+        Worklist& Rows() { return workspace.GetSession().worklist; }
+        // A mouse click in a cell of the worklist grid, core numbers.
+        void ClickWorklistCell(int row, int column) {
+            QTableView* view = window->FileMgr()->PList()->View();
+            const QModelIndex cell = view->model()->index(row - 1, column - 1);
+            view->scrollTo(cell);
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                              view->visualRect(cell).center());
+        }
+        // Row 1 of the worklist names the sample program EV_PANEL.PGM, as adding it does.
+        void AddPanelProgram() {
+            QCOMPARE(workspace.AddFiles({"EV_PANEL.PGM"}), 1);
+            QCOMPARE(Rows().GetCell(1, WorklistColumn::kLength), std::string("720"));
+        }
         void Trigger(const QString& name) {
             QAction* action = window->Action(name);
             QVERIFY2(action != nullptr, qPrintable(name));
@@ -60,6 +88,24 @@ class MainWindowTest : public QObject {
         std::function<int(QDialog&)> onDialog;  // what the user does in them
         std::unique_ptr<MainWindow> window;
     };
+
+    // The centres of the circles (the holes) of a drawing, to a hundredth, in order.
+    static QList<QPointF> HoleCentres(const QString& path) {
+        Drawing drawing;
+        std::string error;
+        if (!ReadDxf(path.toStdString(), drawing, error)) qWarning("%s", error.c_str());
+        QList<QPointF> centres;
+        for (const Entity& entity : drawing.entities) {
+            if (const auto* circle = std::get_if<CircleEntity>(&entity.geometry)) {
+                centres << QPointF(std::round(circle->centre.x * 100) / 100,
+                                   std::round(circle->centre.y * 100) / 100);
+            }
+        }
+        std::sort(centres.begin(), centres.end(), [](const QPointF& a, const QPointF& b) {
+            return std::pair(a.x(), a.y()) < std::pair(b.x(), b.y());
+        });
+        return centres;
+    }
 
     static QStringList Visible(const QMenu* menu) {
         QStringList items;
@@ -437,6 +483,180 @@ class MainWindowTest : public QObject {
         QCOMPARE(opened,
                  present ? QList<QUrl>{QUrl::fromLocalFile(services.manualPath)} : QList<QUrl>());
         QCOMPARE(scratch.prompt.messages.size(), std::size_t(present ? 0 : 1));
+    }
+
+    void mirClickInTheGridPreviewsTheMirroredPart() {
+        Frame f;
+        f.AddPanelProgram();
+        QSignalSpy drawings(&f.workspace, &Workspace::drawingMade);
+        f.ClickWorklistCell(1, WorklistColumn::kNorm);
+        QCOMPARE(drawings.count(), 1);
+        const QString preview = drawings.last().first().toString();
+        const QList<QPointF> normal = HoleCentres(preview);
+        QVERIFY(normal.size() > 3);
+
+        f.ClickWorklistCell(1, WorklistColumn::kMir);
+        QCOMPARE(drawings.count(), 2);
+        QCOMPARE(f.Viewer().Calls().last(), "OpenDrawing " + preview);
+        // Every hole at length minus its X, the same Y.
+        QList<QPointF> mirrored;
+        for (const QPointF& centre : normal) mirrored << QPointF(720 - centre.x(), centre.y());
+        std::sort(mirrored.begin(), mirrored.end(), [](const QPointF& a, const QPointF& b) {
+            return std::pair(a.x(), a.y()) < std::pair(b.x(), b.y());
+        });
+        QCOMPARE(HoleCentres(preview), mirrored);
+        // A second click on the same cell does nothing.
+        f.ClickWorklistCell(1, WorklistColumn::kMir);
+        QCOMPARE(drawings.count(), 2);
+
+        // The Control Panel shows the row: its tabs, its program's lines and data, the
+        // drawing's layers, the row's size; its edits go to row 1.
+        ControlPanelWindow& panel = f.Panel();
+        QVERIFY(panel.TabStrip()->isVisible());
+        QVERIFY(panel.ProgramDataFrame()->isVisible());
+        QCOMPARE(panel.CurrentRow(), 1);
+        QVERIFY(panel.PrgList()->model()->rowCount() > 10);
+        QCOMPARE(panel.PrgList()->model()->index(1, 0).data().toString(),
+                 QString("$=Cabinet side left, 32 mm system"));
+        QVERIFY(panel.LayerList()->model()->rowCount() > 2);
+        QCOMPARE(panel.DimList()->model()->index(0, 1).data().toString().trimmed(), "720");
+        QVERIFY(!panel.CommentLabel()->text().isEmpty());
+    }
+
+    void controlPanelEditsTranslateTheCurrentRowAgain() {
+        Frame f;
+        f.AddPanelProgram();
+        QSignalSpy drawings(&f.workspace, &Workspace::drawingMade);
+        // No current job yet: an edit changes the list only.
+        QAbstractItemModel* dims = f.Panel().DimList()->model();
+        QVERIFY(dims->setData(dims->index(0, 1), "700"));
+        QCOMPARE(drawings.count(), 0);
+        QCOMPARE(f.Rows().GetCell(1, WorklistColumn::kLength), std::string("720"));
+
+        f.ClickWorklistCell(1, WorklistColumn::kMir);
+        QCOMPARE(drawings.count(), 1);
+        QVERIFY(dims->setData(dims->index(0, 1), "700"));
+        QCOMPARE(f.Rows().GetCell(1, WorklistColumn::kLength), std::string("700"));
+        QCOMPARE(drawings.count(), 2);
+        // The new length holds in the drawing: the mirrored holes are now measured from 700.
+        const QList<QPointF> shorter = HoleCentres(drawings.last().first().toString());
+        f.ClickWorklistCell(1, WorklistColumn::kNorm);
+        QCOMPARE(drawings.count(), 3);
+        QList<QPointF> mirrored;
+        for (const QPointF& centre : HoleCentres(drawings.last().first().toString())) {
+            mirrored << QPointF(700 - centre.x(), centre.y());
+        }
+        std::sort(mirrored.begin(), mirrored.end(), [](const QPointF& a, const QPointF& b) {
+            return std::pair(a.x(), a.y()) < std::pair(b.x(), b.y());
+        });
+        QCOMPARE(shorter, mirrored);
+
+        // A click on a program file ends the current job: edits no longer reach the worklist.
+        FolderFileList* files = f.window->FileMgr()->File1();
+        files->setCurrentItem(files->findItems("EV_DOOR.PGM", Qt::MatchExactly).first());
+        emit files->itemClicked(files->currentItem());
+        QCOMPARE(f.Panel().CurrentRow(), 0);
+        QVERIFY(dims->setData(dims->index(0, 1), "650"));
+        QCOMPARE(f.Rows().GetCell(1, WorklistColumn::kLength), std::string("700"));
+    }
+
+    void optionBoxesWriteTheSettingsAndTheRunsFollowThem() {
+        Frame f;
+        QSignalSpy drawings(&f.workspace, &Workspace::drawingMade);
+        FolderFileList* files = f.window->FileMgr()->File1();
+        const auto clickProgram = [&] {
+            files->setCurrentItem(files->findItems("EV_DOOR.PGM", Qt::MatchExactly).first());
+            emit files->itemClicked(files->currentItem());
+        };
+        clickProgram();  // TranslateOnSelect off: recognised only
+        QCOMPARE(drawings.count(), 0);
+
+        QCheckBox* tos = f.Panel().OptionBox(&TranslationOptions::translateOnSelect);
+        QTest::mouseClick(tos, Qt::LeftButton);
+        QVERIFY(f.scratch.ReadSettings().contains("TranslateOnSelect=1"));
+        clickProgram();
+        QCOMPARE(drawings.count(), 1);
+        QTest::mouseClick(tos, Qt::LeftButton);
+        QVERIFY(f.scratch.ReadSettings().contains("TranslateOnSelect=0"));
+        clickProgram();
+        QCOMPARE(drawings.count(), 1);
+    }
+
+    void drawingClickShowsItsLayersWithoutProgramData() {
+        Frame f;
+        f.AddPanelProgram();
+        f.progress.cancelAt = -1;
+        f.window->FileMgr()->ProcessButton()->click();
+        FolderFileList* drawings = f.window->FileMgr()->File2();
+        QTRY_COMPARE(drawings->count(), 1);
+        f.Viewer().ClearCalls();
+        emit drawings->itemClicked(drawings->item(0));
+        ControlPanelWindow& panel = f.Panel();
+        QVERIFY(!panel.TabStrip()->isVisible());
+        QVERIFY(!panel.ProgramDataFrame()->isVisible());
+        QVERIFY(panel.LayerList()->isVisible());
+        QVERIFY(!panel.PrgList()->isVisible());
+        QCOMPARE(f.Viewer().Calls(),
+                 QStringList{"OpenDrawing " + drawings->PathOf("EV_PANEL.DXF")});
+
+        // Unchecking a layer hides it in the viewer.
+        QAbstractItemModel* layers = panel.LayerList()->model();
+        const QString first = layers->index(0, 0).data().toString();
+        QVERIFY(layers->setData(layers->index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
+        QCOMPARE(f.Viewer().Calls().last(), "SetLayerVisible " + first + " 0");
+
+        // A program file brings the tabs and the program data back.
+        FolderFileList* files = f.window->FileMgr()->File1();
+        files->setCurrentItem(files->item(0));
+        emit files->itemClicked(files->currentItem());
+        QVERIFY(panel.TabStrip()->isVisible());
+        QVERIFY(panel.ProgramDataFrame()->isVisible());
+    }
+
+    void optionsDialogWritesTheZoomStatusAndOpensTheDrillTools_data() {
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("OK") << true << "Spot Zoom (L/R): 75% / 40% ";
+        QTest::newRow("Cancel") << false << "Spot Zoom (L/R): 50% / 50% ";
+    }
+    void optionsDialogWritesTheZoomStatusAndOpensTheDrillTools() {
+        QFETCH(bool, ok);
+        QFETCH(QString, status);
+        Frame f;
+        f.onDialog = [&](QDialog& dialog) {
+            if (auto* options = qobject_cast<OptionsDialog*>(&dialog)) {
+                options->ZoomInBox()->setEditText("75");
+                options->ZoomOutBox()->setEditText("40");
+                options->findChild<QPushButton*>("cmdDrillTools")->click();
+                if (ok) options->OkButton()->click();
+            } else if (auto* tools = qobject_cast<DrillToolsDialog*>(&dialog)) {
+                tools->SetCell(5, 3, "8");
+                if (ok) tools->accept();
+            }
+            return dialog.result();
+        };
+        f.Trigger("mEOptions");
+        QCOMPARE(f.dialogsRun, QStringList({"frmOptions", "Dr"}));
+        QCOMPARE(f.window->PanelText("ZoomPct"), status);
+        QCOMPARE(f.Viewer().ZoomInPercent(), ok ? 75.0 : 50.0);
+        // The drill tool table the translators read follows the dialog's OK.
+        QCOMPARE(f.workspace.GetSession().tools.Find(5)->dia, ok ? 8.0f : 0.0f);
+        QCOMPARE(QFile::exists(f.scratch.Path("app/Tool.Par")), ok);
+    }
+
+    void worklistMenuExpandsOverTheFrame() {
+        Frame f;
+        QMdiSubWindow* sub = f.window->FileMgrSubWindow();
+        WorklistGrid* grid = f.window->FileMgr()->PList();
+        const int designWidth = sub->width();
+        f.window->Popup().SetRunner(
+            [&](QMenu&, const QPoint&) { f.window->Popup().Expand()->trigger(); });
+        grid->ShowMenu(QPoint());
+        QCOMPARE(sub->width(), f.window->MdiArea()->viewport()->width());
+        QCOMPARE(grid->height(), f.window->FileMgr()->height());
+        grid->ShowMenu(QPoint());
+        QCOMPARE(sub->width(), designWidth);
+        QCOMPARE(grid->height(), f.window->FileMgr()->height() / 4);
     }
 
     void frameGeometryIsRemembered() {
