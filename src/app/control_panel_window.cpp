@@ -79,6 +79,11 @@ constexpr int kResizeRuleWidth = 9300;  // wider windows move the tab strip to t
 constexpr int kTabRightMargin = 600;
 constexpr int kDesignGap = 120;
 constexpr int kListMinWidth = 4200;
+// Around the frames and inside them: the window is only 3600 twips high.
+const QMargins kFrameMargins(6, 3, 6, 3);
+// Rows of the option boxes in a narrow and in a wide window.
+constexpr int kTallOptionRows = 5;
+constexpr int kWideOptionRows = 3;
 
 bool Within(const QWidget* widget, const QWidget* ancestor) {
     return widget != nullptr && (widget == ancestor || ancestor->isAncestorOf(widget));
@@ -108,6 +113,7 @@ ControlPanelWindow::ControlPanelWindow(ControlPanelLists& lists, Worklist& workl
     left->addWidget(BuildProgramData(), 1);
 
     auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(kFrameMargins);
     row->addLayout(left);
     gap_ = new QSpacerItem(Twips(kDesignGap), 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
     row->addSpacerItem(gap_);
@@ -148,7 +154,9 @@ int ControlPanelWindow::Twips(int twips) const {
 QWidget* ControlPanelWindow::BuildOptions() {
     auto* frame = new QGroupBox(QStringLiteral("Preferences"), this);
     frame->setObjectName(QStringLiteral("Frame1"));
-    auto* grid = new QGridLayout(frame);
+    optionGrid_ = new QGridLayout(frame);
+    optionGrid_->setVerticalSpacing(0);
+    optionGrid_->setContentsMargins(kFrameMargins);
     for (std::size_t i = 0; i < kOptionBoxes.size(); ++i) {
         const OptionBoxSpec& spec = kOptionBoxes[i];
         auto* box = new QCheckBox(QString::fromUtf8(spec.caption), frame);
@@ -158,17 +166,44 @@ QWidget* ControlPanelWindow::BuildOptions() {
         const OptionField field = spec.field;
         connect(box, &QCheckBox::clicked, this,
                 [this, field](bool on) { OptionClicked(field, on); });
-        const int index = static_cast<int>(i);
-        grid->addWidget(box, index % 5, index / 5);
         boxes_[i] = box;
     }
+    PlaceOptions(kTallOptionRows);
     return frame;
+}
+
+void ControlPanelWindow::PlaceOptions(int rows) {
+    if (rows == optionRows_) return;
+    optionRows_ = rows;
+    for (std::size_t i = 0; i < boxes_.size(); ++i) {
+        const int index = static_cast<int>(i);
+        optionGrid_->addWidget(boxes_[i], index % rows, index / rows);
+    }
+    // The frame's size as the window's layout sees it follows at once.
+    optionGrid_->invalidate();
+    optionGrid_->parentWidget()->updateGeometry();
+    if (layout() != nullptr) layout()->invalidate();
+}
+
+void ControlPanelWindow::ArrangeOptions() {
+    // The window is only 3600 twips high: five rows of options leave the program data frame
+    // too little room, so a window wide enough takes them in three rows.
+    if (wideMinimum_ == 0) {
+        // Room for the options in three rows beside the whole tab strip.
+        PlaceOptions(kWideOptionRows);
+        const auto* row = static_cast<const QHBoxLayout*>(layout());
+        wideMinimum_ = row->contentsMargins().left() + row->contentsMargins().right() +
+                       optionGrid_->parentWidget()->sizeHint().width() + 2 * row->spacing() +
+                       Twips(kDesignGap) + tabArea_->sizeHint().width();
+    }
+    PlaceOptions(width() >= wideMinimum_ ? kWideOptionRows : kTallOptionRows);
 }
 
 QGroupBox* ControlPanelWindow::BuildProgramData() {
     framePD_ = new QGroupBox(QStringLiteral("Program data"), this);
     framePD_->setObjectName(QStringLiteral("FramePD"));
     auto* layout = new QVBoxLayout(framePD_);
+    layout->setContentsMargins(kFrameMargins);
     labCmt_ = new QLabel(framePD_);
     labCmt_->setObjectName(QStringLiteral("LabCmt"));
     labCmt_->setToolTip(QStringLiteral("Comment of the program"));
@@ -373,6 +408,7 @@ void ControlPanelWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void ControlPanelWindow::ApplyResizeRule() {
+    ArrangeOptions();
     // Wider than the design width the tab strip and its lists keep to the right edge; narrower
     // they stay where the design puts them.
     if (width() > Twips(kResizeRuleWidth)) {

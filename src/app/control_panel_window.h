@@ -9,6 +9,7 @@
 
 class QAbstractItemModel;
 class QCheckBox;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QSpacerItem;
@@ -96,6 +97,8 @@ class ControlPanelWindow : public QWidget {
 
   private:
     QWidget* BuildOptions();
+    void PlaceOptions(int rows);
+    void ArrangeOptions();
     QGroupBox* BuildProgramData();
     QWidget* BuildTabArea();
     QTableView* AddList(QAbstractItemModel* model, const QString& name, const QString& caption);
@@ -115,6 +118,9 @@ class ControlPanelWindow : public QWidget {
     bool retranslating_ = false;  // a re-translation is being asked for; edits it causes wait
 
     std::array<QCheckBox*, kOptionKeys.size()> boxes_{};
+    QGridLayout* optionGrid_ = nullptr;
+    int optionRows_ = 0;
+    int wideMinimum_ = 0;  // the window's least width with the options in three rows
     QGroupBox* framePD_ = nullptr;
     QLabel* labCmt_ = nullptr;
     QLabel* labDim_ = nullptr;

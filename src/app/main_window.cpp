@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
+#include <QScreen>
 #include <QSettings>
 #include <QTimer>
 
@@ -117,7 +118,11 @@ MainWindow::MainWindow(Workspace& workspace, FrameServices services, QWidget* pa
             ShowZoomPercents();
         }
     });
-    resize(1180, 760);
+    // Wide enough for the Control Panel's options beside its whole tab strip, where the screen
+    // allows; the remembered size wins.
+    QSize size(1360, 860);
+    if (const QScreen* shown = screen()) size = size.boundedTo(shown->availableGeometry().size());
+    resize(size);
     RestoreSettings();
 }
 

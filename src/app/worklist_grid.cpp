@@ -183,9 +183,11 @@ void WorklistGrid::ReloadMaterials() {
 void WorklistGrid::ApplyColumnWidths() {
     const int perChar = std::max(1, view_->fontMetrics().averageCharWidth());
     QSignalBlocker quiet(view_->horizontalHeader());  // these are the worklist's own widths
+    QHeaderView* header = view_->horizontalHeader();
     for (int column = 1; column <= worklist_.ColumnCount(); ++column) {
-        view_->setColumnWidth(column - 1,
-                              static_cast<int>(worklist_.ColumnWidth(column) * perChar + 0.5));
+        // Never narrower than the column's caption.
+        const int width = static_cast<int>(worklist_.ColumnWidth(column) * perChar + 0.5);
+        view_->setColumnWidth(column - 1, std::max(width, header->sectionSizeHint(column - 1)));
     }
 }
 

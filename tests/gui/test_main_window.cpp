@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
@@ -657,6 +658,42 @@ class MainWindowTest : public QObject {
         grid->ShowMenu(QPoint());
         QCOMPARE(sub->width(), designWidth);
         QCOMPARE(grid->height(), f.window->FileMgr()->height() / 4);
+    }
+
+    void childWindowsShowTheirControlsWhole_data() {
+        QTest::addColumn<int>("frameWidth");
+        QTest::addColumn<int>("optionRows");
+        QTest::newRow("usual frame: options in five rows") << 1360 << 5;
+        QTest::newRow("wide frame: options in three rows") << 1900 << 3;
+    }
+    void childWindowsShowTheirControlsWhole() {
+        QFETCH(int, frameWidth);
+        QFETCH(int, optionRows);
+        Frame f;
+        f.window->resize(frameWidth, 860);
+        QTRY_COMPARE(f.window->width(), frameWidth);
+        f.window->PlaceChildWindows();
+        QCoreApplication::processEvents();
+        // The Control Panel is only 3600 twips high: every option box keeps its height, the tab
+        // strip shows every tab.
+        ControlPanelWindow& panel = f.Panel();
+        QSet<int> rows;
+        for (QCheckBox* box : panel.findChildren<QCheckBox*>()) {
+            QVERIFY2(box->height() >= box->sizeHint().height(), qPrintable(box->objectName()));
+            QVERIFY2(box->width() >= box->sizeHint().width(), qPrintable(box->objectName()));
+            rows << box->y();
+        }
+        QCOMPARE(rows.size(), optionRows);
+        QVERIFY(panel.TabStrip()->width() >= panel.TabStrip()->sizeHint().width());
+        const QRect frame = panel.ProgramDataFrame()->geometry();
+        QVERIFY(frame.bottom() < panel.height());
+        QVERIFY(panel.DimensionsLabel()->geometry().bottom() < frame.height());
+        // The worklist's column captions are whole.
+        QHeaderView* header = f.window->FileMgr()->PList()->View()->horizontalHeader();
+        for (int section = 0; section < header->count(); ++section) {
+            QVERIFY2(header->sectionSize(section) >= header->sectionSizeHint(section),
+                     qPrintable(header->model()->headerData(section, Qt::Horizontal).toString()));
+        }
     }
 
     void frameGeometryIsRemembered() {
