@@ -1,7 +1,8 @@
-// Takes the pictures of docs/screenshots: the About box and the main window on the sample
-// workspace with the sample worklist loaded and one part translated. Run under a display (Xvfb
-// will do): take_screenshots SAMPLES_DIR APP_FOLDER OUTPUT_DIR.
+// Takes the pictures of docs/screenshots: the About box, the main window on the sample workspace
+// with the sample worklist loaded and one part translated, and the Options dialog. Run under a
+// display (Xvfb will do): take_screenshots SAMPLES_DIR APP_FOLDER OUTPUT_DIR.
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QMdiSubWindow>
 #include <QPixmap>
@@ -64,6 +65,12 @@ int main(int argc, char** argv) {
     OneFile worklist(samples.filePath(QStringLiteral("Sample.lst")));
     retracer::app::FrameServices services;
     services.fileDialogs = &worklist;
+    // The Options dialog is pictured instead of waiting for the user.
+    services.runDialog = [&](QDialog& dialog) {
+        dialog.show();
+        ok = Save(dialog, QDir(out).filePath(QStringLiteral("options.png"))) && ok;
+        return int(QDialog::Rejected);
+    };
     retracer::app::MainWindow window(workspace, services);
     window.resize(1360, 860);
     window.show();
@@ -79,5 +86,6 @@ int main(int argc, char** argv) {
     QTimer::singleShot(300, &app, &QApplication::quit);
     QApplication::exec();
     ok = Save(window, QDir(out).filePath(QStringLiteral("main-window.png"))) && ok;
+    window.OptionsCommand();
     return ok ? 0 : 1;
 }

@@ -111,6 +111,7 @@ ControlPanelWindow::ControlPanelWindow(ControlPanelLists& lists, Worklist& workl
     auto* left = new QVBoxLayout;
     left->addWidget(BuildOptions());
     left->addWidget(BuildProgramData(), 1);
+    left->addStretch();  // keeps the options together while the program data frame is hidden
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(kFrameMargins);

@@ -1,5 +1,6 @@
 #include "file_manager_window.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
@@ -121,8 +122,17 @@ FileManagerWindow::FileManagerWindow(Workspace& workspace, PopupMenu& popup, Fol
     });
     connect(clear_, &QPushButton::clicked, this, &FileManagerWindow::ClearDestinationFolder);
     connect(&workspace_, &Workspace::destinationChanged, this, [this] { file2_->Refresh(); });
-    connect(&workspace_, &Workspace::busyChanged, this,
-            [this](bool busy) { proc_->setEnabled(!busy); });
+    connect(&workspace_, &Workspace::busyChanged, this, [this](bool busy) {
+        // The Process button is refused during a run; the control that had the focus gets it
+        // back afterwards, not the next one in the window.
+        if (busy) {
+            focusBeforeRun_ = QApplication::focusWidget();
+        } else if (focusBeforeRun_ != nullptr && isAncestorOf(focusBeforeRun_)) {
+            proc_->setEnabled(true);
+            focusBeforeRun_->setFocus(Qt::OtherFocusReason);
+        }
+        proc_->setEnabled(!busy);
+    });
 
     connect(pList_, &WorklistGrid::cellClicked, this, [this](int column, int row) {
         // A click that previews a row shows the Control Panel's tabs, as a program file does.
@@ -322,7 +332,7 @@ void FileManagerWindow::LayOut() {
     if (gridExpanded_) {
         // Over everything else, the whole height of the window.
         pList_->raise();
-        pList_->setGeometry(margin, 0, w - X(180), h);
+        pList_->setGeometry(margin, 0, inner, h);
     }
 }
 

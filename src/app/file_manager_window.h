@@ -3,6 +3,7 @@
 #include <QFileSystemWatcher>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
@@ -96,6 +97,7 @@ class FileManagerWindow : public QWidget {
     QFileSystemWatcher* watcher_;
     int file2Top_ = 0;  // where the drawing list sits when not expanded
     bool gridExpanded_ = false;
+    QPointer<QWidget> focusBeforeRun_;
 };
 
 }  // namespace retracer::app

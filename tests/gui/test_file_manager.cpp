@@ -270,6 +270,22 @@ class FileManagerTest : public QObject {
         QCOMPARE(QDir(w.scratch.Path("dxf")).entryList({"*.DXF"}, QDir::Files).size(), 3);
     }
 
+    void processButtonKeepsTheFocusThroughARun() {
+        Window w;
+        w.Rows().SetCell(1, WorklistColumn::kNorm, "1");
+        w.Rows().SetCell(1, WorklistColumn::kFilename, "EV_DOOR.PGM");
+        w.Rows().SetCell(1, WorklistColumn::kPath, w.scratch.Path("progs").toStdString());
+        w.parent.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w.parent));
+        QPushButton* process = w.window->ProcessButton();
+        process->setFocus();
+        QTRY_VERIFY(process->hasFocus());
+        QTest::keyClick(process, Qt::Key_Space);
+        QCOMPARE(w.progress.ended, 1);  // the run took place, with the button refused
+        QVERIFY(process->isEnabled());
+        QVERIFY(process->hasFocus());
+    }
+
     void resizeRulesAndTabOrder() {
         Window w;
         w.window->resize(300, 800);

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -597,6 +598,10 @@ class MainWindowTest : public QObject {
         QVERIFY(!panel.ProgramDataFrame()->isVisible());
         QVERIFY(panel.LayerList()->isVisible());
         QVERIFY(!panel.PrgList()->isVisible());
+        // The options stay together at the top.
+        const auto* options = panel.findChild<QGroupBox*>("Frame1");
+        panel.layout()->activate();
+        QCOMPARE(options->height(), options->sizeHint().height());
         QCOMPARE(f.Viewer().Calls(),
                  QStringList{"OpenDrawing " + drawings->PathOf("EV_PANEL.DXF")});
 
