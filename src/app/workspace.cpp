@@ -99,7 +99,6 @@ void Workspace::Finish(const RunReport& report) {
             break;
         }
     }
-    emit panelChanged();
     if (!report.translations.empty()) emit destinationChanged();
 }
 
@@ -185,7 +184,6 @@ int Workspace::AddFiles(const QStringList& selected) {
         editor_.AddToProc(session_, kAddFinish, folder);
     }
     SetBusy(false);
-    emit panelChanged();
     return added;
 }
 
@@ -197,7 +195,6 @@ bool Workspace::CellClicked(int column, int row) {
     SetBusy(false);
     emit currentRowChanged(job_.currentRow);
     if (previewed) emit drawingMade(PathText(outcome.output));
-    emit panelChanged();
     return previewed;
 }
 
@@ -210,7 +207,6 @@ bool Workspace::RetranslateCurrentRow() {
     job_.dimsFromJob = false;
     SetBusy(false);
     if (translated) emit drawingMade(PathText(outcome.output));
-    emit panelChanged();
     return translated;
 }
 
@@ -241,7 +237,6 @@ void Workspace::ShowLayers(const QStringList& layers) {
     TextList& list = session_.panel.LayerList();
     list.Clear();
     for (const QString& layer : layers) list.Add(layer.toStdString());
-    emit panelChanged();
 }
 
 }  // namespace retracer::app

@@ -18,7 +18,7 @@ class RunProgress;
 // The application's hold on the core: it owns the session and runs every job the windows ask
 // for: the selection run, the worklist run, adding files, the row preview, the worklist file
 // commands. Windows never call a translator themselves; they call this and show what comes back
-// (drawingMade, panelChanged, destinationChanged).
+// (drawingMade, destinationChanged); the Control Panel follows the core lists it shows.
 //
 // One job at a time: while a run goes on, a second one is refused, so nothing touches the
 // session while a run is using it.
@@ -86,8 +86,6 @@ class Workspace : public QObject {
     void drawingMade(const QString& path);
     // New drawings in the destination folder.
     void destinationChanged();
-    // The Control Panel's lists changed after a job.
-    void panelChanged();
     // The worklist row of the current job (0: none) after a click on the grid or a program file.
     void currentRowChanged(int row);
     // A CSV file is about to be read into the worklist: the material choices are read again.

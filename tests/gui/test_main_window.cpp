@@ -379,8 +379,19 @@ class MainWindowTest : public QObject {
         QCOMPARE(f.dialogs.requests.last().proposedName, QString("jobs.CSV"));
 
         // Import over ten filled rows: the file's two lines replace rows 1 and 2, the rest stay.
+        // The material choices are read again first (the nesting application's table appeared).
         for (int r = 1; r <= 10; ++r)
             w.SetCell(r, WorklistColumn::kJob, "old " + std::to_string(r));
+        const MaterialDelegate& materials = *f.window->FileMgr()->PList()->Materials();
+        f.scratch.store.Save("Cutplan", "Paths", "Executable",
+                             f.scratch.Path("cutplan.exe").toStdString());
+        const auto writeMaterials = [&](const QByteArray& table) {
+            QFile mat(f.scratch.Path("Mat.dat"));
+            QVERIFY(mat.open(QIODevice::WriteOnly));
+            mat.write(table);
+        };
+        writeMaterials("1,Oak,18\n");
+        QVERIFY(materials.Choices().isEmpty());
         f.dialogs.answers.enqueue(csv);
         f.Trigger("mfImpCSV");
         QCOMPARE(f.dialogs.requests.last().title, QString("Import Worklist from CSV"));
@@ -389,14 +400,17 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.GetCell(2, WorklistColumn::kJob), std::string("Kitchen"));
         QCOMPARE(w.GetCell(2, WorklistColumn::kNorm), std::string("2"));
         QCOMPARE(w.GetCell(3, WorklistColumn::kJob), std::string("old 3"));
+        QCOMPARE(materials.Choices(), QStringList{"Oak"});
 
-        // A pattern or a missing file ends the import before anything is remembered.
+        // A pattern or a missing file ends the import before anything is remembered or read.
         f.scratch.store.Save("Retracer", "Defaults", "CSVDir", "kept");
+        writeMaterials("1,Birch,16\n");
         for (const QString& answer : {f.scratch.Path("dxf/*.csv"), f.scratch.Path("none.csv")}) {
             f.dialogs.answers.enqueue(answer);
             f.Trigger("mfImpCSV");
         }
         QCOMPARE(f.scratch.store.Get("Retracer", "Defaults", "CSVDir", ""), "kept");
+        QCOMPARE(materials.Choices(), QStringList{"Oak"});
         QCOMPARE(w.GetCell(2, WorklistColumn::kJob), std::string("Kitchen"));
     }
 
