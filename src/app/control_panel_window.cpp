@@ -45,7 +45,7 @@ class EditorWatcher : public QStyledItemDelegate {
 
 namespace {
 
-struct OptionBoxSpec {
+struct OptionBoxEntry {
     OptionField field;
     const char* name;  // the check box's name
     const char* caption;
@@ -53,7 +53,7 @@ struct OptionBoxSpec {
 };
 
 // In the order of the settings keys.
-constexpr std::array<OptionBoxSpec, kOptionKeys.size()> kOptionBoxes{{
+constexpr std::array<OptionBoxEntry, kOptionKeys.size()> kOptionBoxes{{
     {&TranslationOptions::translateOnSelect, "TOS", "&Translate on selection",
      "Clicking a program file translates it as well as recognising it"},
     {&TranslationOptions::saveOnTranslate, "SOT", "&Save on Selection Translate",
@@ -159,12 +159,12 @@ QWidget* ControlPanelWindow::BuildOptions() {
     optionGrid_->setVerticalSpacing(0);
     optionGrid_->setContentsMargins(kFrameMargins);
     for (std::size_t i = 0; i < kOptionBoxes.size(); ++i) {
-        const OptionBoxSpec& spec = kOptionBoxes[i];
-        auto* box = new QCheckBox(QString::fromUtf8(spec.caption), frame);
-        box->setObjectName(QString::fromUtf8(spec.name));
-        box->setToolTip(QString::fromUtf8(spec.tip));
+        const OptionBoxEntry& entry = kOptionBoxes[i];
+        auto* box = new QCheckBox(QString::fromUtf8(entry.caption), frame);
+        box->setObjectName(QString::fromUtf8(entry.name));
+        box->setToolTip(QString::fromUtf8(entry.tip));
         box->setAccessibleDescription(box->toolTip());
-        const OptionField field = spec.field;
+        const OptionField field = entry.field;
         connect(box, &QCheckBox::clicked, this,
                 [this, field](bool on) { OptionClicked(field, on); });
         boxes_[i] = box;
