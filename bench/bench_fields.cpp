@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "translate/field_splitter.h"
-#include "translate/line_scanner.h"
-#include "translate/text_codec.h"
+#include "base/field_splitter.h"
+#include "base/line_scanner.h"
+#include "base/text_codec.h"
 
 namespace {
 

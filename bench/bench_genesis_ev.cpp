@@ -12,9 +12,9 @@
 #include <random>
 #include <string>
 
+#include "base/line_scanner.h"
 #include "pipeline_support.h"
 #include "translate/genesis_ev.h"
-#include "translate/line_scanner.h"
 
 namespace {
 
@@ -98,9 +98,8 @@ const Program& BigProgram() {
 class Job : public retracer::ScanHandler {
   public:
     Job() {
-        std::string err;
-        writer.OpenDrawing(err, std::filesystem::temp_directory_path() / "retracer-bench-ev.dxf");
-        writer.StartDrawing(err);
+        writer.OpenDrawing(std::filesystem::temp_directory_path() / "retracer-bench-ev.dxf");
+        writer.StartDrawing();
         tools.Set(21, {0, 0, 10});
         tools.Set(5, {0, 0, 8});
         state.condStack.fill(true);

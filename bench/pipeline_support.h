@@ -16,8 +16,9 @@
 #include <string_view>
 #include <utility>
 
+#include "job/job_driver.h"
+#include "job/session.h"
 #include "settings/user_store.h"
-#include "translate/job_driver.h"
 
 namespace retracer::bench {
 
@@ -74,10 +75,10 @@ class PipelineWorkspace {
         return CommandLinePeakMegabytes(root_ / "app", root_ / "out", program_);
     }
 
-    ProgramJobResult Translate(JobState& job) {
+    ProgramJobResult Translate() {
         ProgramJob request;
         request.program = program_;
-        return TranslateProgramFile(*session_, job, request);
+        return TranslateProgramFile(*session_, request);
     }
 
   private:
@@ -99,13 +100,12 @@ inline void RunPipeline(benchmark::State& s, std::string_view programName, std::
     std::uintmax_t bytes = 0;
     bool written = true;
     for (auto _ : s) {
-        JobState job;
-        const ProgramJobResult result = workspace.Translate(job);
-        written = written && result.recognized && result.outcome.written;
-        entities = result.outcome.entityCount;
-        diagnostics = job.diagnostics.size();
+        const ProgramJobResult result = workspace.Translate();
+        written = written && result.recognized && result.job.written;
+        entities = result.job.entityCount;
+        diagnostics = result.job.diagnostics.size();
         std::error_code ec;
-        bytes = std::filesystem::file_size(result.outcome.output, ec);
+        bytes = std::filesystem::file_size(result.job.output, ec);
         benchmark::DoNotOptimize(entities);
     }
     if (!written) s.SkipWithError("the program was not translated into a written drawing");

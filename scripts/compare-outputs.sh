@@ -31,13 +31,20 @@ else
     trap '[ -n "${KEEP:-}" ] || rm -rf "$scratch"' EXIT
 fi
 
-# Runs one case: NAME then the CLI's arguments (DEST stands for the case's output folder).
+# Runs one case: NAME then the CLI's arguments (DEST stands for the case's output folder). With
+# SEED_HBD set, the per-user store starts with that HBD counter; the store as the run leaves it
+# is compared too.
 run_case() {
     local cli="$1" side="$2" name="$3"
     shift 3
     local ws="$scratch/$side"
     local dest="$ws/out/$name"
+    local store="$ws/config/$name/Retracer"
     mkdir -p "$dest"
+    if [ -n "${SEED_HBD:-}" ]; then
+        mkdir -p "$store"
+        printf '[Defaults]\r\nCounter4HBD=%s\r\n' "$SEED_HBD" >"$store/Retracer.ini"
+    fi
     local args=()
     for a in "$@"; do args+=("${a//DEST/$dest}"); done
     [ "${args[0]}" = eval ] || args+=(--app-folder "$ws/app")
@@ -49,6 +56,9 @@ run_case() {
     # Paths in messages name this side's folders; make them comparable.
     sed -i "s#$ws#<WS>#g; s#$root#<SRC>#g" "$dest/stdout.txt" "$dest/stderr.txt"
     [ -f "$dest/Batch.lst" ] && sed -i "s#$ws#<WS>#g; s#$root#<SRC>#g" "$dest/Batch.lst"
+    if [ -f "$store/Retracer.ini" ]; then
+        sed "s#$ws#<WS>#g; s#$root#<SRC>#g" "$store/Retracer.ini" >"$dest/store.ini"
+    fi
     return 0
 }
 
@@ -80,6 +90,28 @@ run_side() {
             samples/Sample.lst
     done
     run_case "$cli" "$side" "eval" eval --file samples/expressions.txt
+
+    # The HBD counter carried from the store: counting on, wrapping after 99999, and a damaged
+    # value starting afresh, for a single job and for a batch.
+    for seed in 41 99999 abc 1234567; do
+        SEED_HBD=$seed run_case "$cli" "$side" "hbd-$seed" translate --dest DEST \
+            --set RenameForHBD=1 samples/LABEL_PANEL.PGM
+        SEED_HBD=$seed run_case "$cli" "$side" "hbd-batch-$seed" batch --dest DEST --jobs 2 \
+            --set RenameForHBD=1 samples/Sample.lst
+    done
+
+    # A program whose subprograms are missing, and a worklist whose rows name a missing program
+    # and a program without its subprograms.
+    local lone="$ws/lone"
+    mkdir -p "$lone"
+    cp samples/EV_PANEL.PGM samples/ISO_DOOR.CNC "$lone/"
+    run_case "$cli" "$side" "missing-subprogram" translate --dest DEST "$lone/EV_PANEL.PGM"
+    sed 's/"LABEL_PANEL.PGM"/"GONE.PGM"/' samples/Sample.lst >"$lone/Gaps.lst"
+    cp samples/*.PGM samples/*.CNC "$lone/" 2>/dev/null
+    for jobs in 1 2; do
+        run_case "$cli" "$side" "batch-gaps.j$jobs" batch --dest DEST --jobs "$jobs" \
+            --set GenerateBatchLst=1 "$lone/Gaps.lst"
+    done
 }
 
 run_side "$old_cli" old

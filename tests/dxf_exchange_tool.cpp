@@ -8,10 +8,10 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "base/atomic_file.h"
 #include "drawing/drawing_writer.h"  // FromSingle
 #include "drawing/dxf_reader.h"
 #include "drawing/dxf_writer.h"
-#include "settings/atomic_file.h"
 
 using namespace retracer;
 using nlohmann::json;

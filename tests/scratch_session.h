@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/prompt.h"
+#include "job/session.h"
 #include "settings/user_store.h"
-#include "translate/prompt.h"
-#include "translate/session.h"
 
 namespace retracer {
 

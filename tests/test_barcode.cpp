@@ -82,13 +82,12 @@ TEST(BarcodeTest, PatternsScanBackToTheirTextOrAreEmpty) {
 
 TEST(BarcodeTest, BarsAreSolidsSpanningAQuarterOfThePartLength) {
     DrawingWriter writer;
-    std::string err;
-    writer.OpenDrawing(err, std::filesystem::temp_directory_path() / "retracer-barcode.dxf");
-    writer.StartDrawing(err);
+    writer.OpenDrawing(std::filesystem::temp_directory_path() / "retracer-barcode.dxf");
+    writer.StartDrawing();
     const double length = 800, width = 600, x0 = 100, y0 = 50;
-    DrawBarcode(writer, err, "AB", x0, y0, length, width);
-    DrawBarcode(writer, err, "", x0, y0, length, width);  // draws nothing
-    EXPECT_EQ(err, "");
+    DrawBarcode(writer, "AB", x0, y0, length, width);
+    DrawBarcode(writer, "", x0, y0, length, width);  // draws nothing
+    EXPECT_EQ(writer.Error(), "");
 
     const std::string pattern = Code39Pattern("AB");
     const double m = length / 4 / static_cast<double>(pattern.size());

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "variables/control_panel_lists.h"
+#include "job/control_panel_lists.h"
 #include "worklist/worklist.h"
 
 using namespace retracer;

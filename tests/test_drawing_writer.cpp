@@ -66,18 +66,18 @@ class DrawingWriterFiles : public ::testing::Test {
 };
 
 // Opens and starts `file`, then adds a little of everything through the job's operations.
-void DrawSomething(DrawingWriter& w, std::string& err, const fs::path& file, int copies = 1) {
-    w.OpenDrawing(err, file);
-    w.StartDrawing(err);
+void DrawSomething(DrawingWriter& w, const fs::path& file, int copies = 1) {
+    w.OpenDrawing(file);
+    w.StartDrawing();
     for (int i = 0; i < copies; ++i) {
-        w.AddLine(err, 0, 0, 0, 600, 0, 0, "BORDER", 1);
-        w.AddCircle(err, 12.3f, 45.6f, -12, 4, "HOLES", 4);
-        w.AddText(err, 1, 2, 0, 3.5f, 90, "Door 1", "NOTES", 7);
-        w.AddSolid(err, {Point3{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, "BARCODE", 7);
-        w.BeginPolyline(err, "ROUTE", 3);
-        w.AddVertex(err, 0, 0, -18, "ROUTE", 3, 0);
-        w.AddVertex(err, 100, 0, -18, "ROUTE", 3, 0.41421357f);
-        w.EndPolyline(err);
+        w.AddLine(0, 0, 0, 600, 0, 0, "BORDER", 1);
+        w.AddCircle(12.3f, 45.6f, -12, 4, "HOLES", 4);
+        w.AddText(1, 2, 0, 3.5f, 90, "Door 1", "NOTES", 7);
+        w.AddSolid({Point3{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, "BARCODE", 7);
+        w.BeginPolyline("ROUTE", 3);
+        w.AddVertex(0, 0, -18, "ROUTE", 3, 0);
+        w.AddVertex(100, 0, -18, "ROUTE", 3, 0.41421357f);
+        w.EndPolyline();
     }
 }
 
@@ -90,19 +90,19 @@ TEST(DrawingWriter, FromSingleStoresTheFloatsShortestDecimal) {
 
 TEST_F(DrawingWriterFiles, CollectsLayersPolylinesAndShortDecimalValues) {
     DrawingWriter w;
-    std::string err;
-    DrawSomething(w, err, folder_ / "a.dxf");
-    w.AddLine(err, 0, 0, 0, 1, 1, 0, "BORDER", 5);
-    w.AddSolid(err, {Point3{12.3f, 0.1, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, "Plain", 256);
-    w.BeginPolyline(err, "EMPTY", 3);
-    w.EndPolyline(err);
-    EXPECT_NE(err.find("no vertices"), std::string::npos) << err;
-    w.BeginPolyline(err, "R", 3);
-    EXPECT_EQ(err, "") << "the next call works again";
-    w.AddVertex(err, 1, 2, 3, "OTHER", 5, 0.5f);  // the vertex's layer and colour are ignored
-    w.AddVertex(err, 4, 5, 6, "R", 3, 0);
-    w.CloseDrawing(err);
-    EXPECT_EQ(err, "");
+    DrawSomething(w, folder_ / "a.dxf");
+    EXPECT_EQ(w.Error(), "");
+    w.AddLine(0, 0, 0, 1, 1, 0, "BORDER", 5);
+    w.AddSolid({Point3{12.3f, 0.1, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, "Plain", 256);
+    w.BeginPolyline("EMPTY", 3);
+    w.EndPolyline();
+    EXPECT_NE(w.Error().find("no vertices"), std::string::npos) << w.Error();
+    // The next calls work again; the failure stays for the job to read at the end.
+    w.BeginPolyline("R", 3);
+    w.AddVertex(1, 2, 3, "OTHER", 5, 0.5f);  // the vertex's layer and colour are ignored
+    w.AddVertex(4, 5, 6, "R", 3, 0);
+    EXPECT_TRUE(w.CloseDrawing());
+    EXPECT_NE(w.Error().find("no vertices"), std::string::npos) << w.Error();
     const std::vector<Layer> layers = {{"BORDER", 1}, {"HOLES", 4}, {"NOTES", 7}, {"BARCODE", 7},
                                        {"ROUTE", 3},  {"Plain", 7}, {"EMPTY", 3}, {"R", 3}};
     EXPECT_EQ(w.Content().layers, layers);
@@ -120,12 +120,13 @@ TEST_F(DrawingWriterFiles, CollectsLayersPolylinesAndShortDecimalValues) {
     EXPECT_EQ(solid.corners[0].y, 0.1);
 }
 
-// One call out of order per case: it fails with a message and changes nothing.
+// One call out of order per case: it fails with a message, changes nothing, and a second fault
+// after it does not replace the first.
 TEST_F(DrawingWriterFiles, CallsOutOfOrderAreRefused) {
     enum Stage { kNothing, kOpened, kStarted, kInPolyline, kClosed };
-    using Call = std::function<void(DrawingWriter&, std::string&)>;
-    const Call line = [](auto& w, auto& e) { w.AddLine(e, 0, 0, 0, 1, 1, 0, "L", 1); };
-    const Call close = [](auto& w, auto& e) { w.CloseDrawing(e); };
+    using Call = std::function<void(DrawingWriter&)>;
+    const Call line = [](auto& w) { w.AddLine(0, 0, 0, 1, 1, 0, "L", 1); };
+    const Call close = [](auto& w) { w.CloseDrawing(); };
     const struct {
         Stage stage;
         Call wrong;
@@ -133,27 +134,30 @@ TEST_F(DrawingWriterFiles, CallsOutOfOrderAreRefused) {
     } cases[] = {
         {kNothing, line, "no drawing is open"},
         {kOpened, line, "StartDrawing has not been called"},
-        {kOpened, [](auto& w, auto& e) { w.OpenDrawing(e, "elsewhere.dxf"); }, "already open"},
-        {kStarted, [](auto& w, auto& e) { w.StartDrawing(e); }, "already started"},
-        {kStarted, [](auto& w, auto& e) { w.EndPolyline(e); }, "no polyline is open"},
-        {kInPolyline, [](auto& w, auto& e) { w.AddSolid(e, {}, "L", 1); }, "a polyline is open"},
+        {kOpened, [](auto& w) { w.OpenDrawing("elsewhere.dxf"); }, "already open"},
+        {kStarted, [](auto& w) { w.StartDrawing(); }, "already started"},
+        {kStarted, [](auto& w) { w.EndPolyline(); }, "no polyline is open"},
+        {kInPolyline, [](auto& w) { w.AddSolid({}, "L", 1); }, "a polyline is open"},
         {kClosed, line, "already closed"},
         {kClosed, close, "already closed"},
     };
     int index = 0;
     for (const auto& c : cases) {
         DrawingWriter w;
-        std::string err;
-        if (c.stage >= kOpened) w.OpenDrawing(err, folder_ / (std::to_string(index++) + ".dxf"));
-        if (c.stage >= kStarted) w.StartDrawing(err);
-        if (c.stage == kInPolyline) w.BeginPolyline(err, "R", 3);
-        if (c.stage == kInPolyline) w.AddVertex(err, 1, 2, 3, "R", 3, 0);
-        if (c.stage == kClosed) w.CloseDrawing(err);
-        ASSERT_EQ(err, "") << c.message << ": the set-up itself";
+        if (c.stage >= kOpened) w.OpenDrawing(folder_ / (std::to_string(index++) + ".dxf"));
+        if (c.stage >= kStarted) w.StartDrawing();
+        if (c.stage == kInPolyline) w.BeginPolyline("R", 3);
+        if (c.stage == kInPolyline) w.AddVertex(1, 2, 3, "R", 3, 0);
+        if (c.stage == kClosed) w.CloseDrawing();
+        ASSERT_EQ(w.Error(), "") << c.message << ": the set-up itself";
         const Drawing before = w.Content();
-        c.wrong(w, err);
-        EXPECT_NE(err.find(c.message), std::string::npos) << c.stage << ": '" << err << "'";
+        c.wrong(w);
+        EXPECT_NE(w.Error().find(c.message), std::string::npos)
+            << c.stage << ": '" << w.Error() << "'";
         EXPECT_TRUE(w.Content() == before) << c.message << ": nothing changed";
+        w.AddVertex(0, 0, 0, "R", 3, 0);
+        w.AddVertex(0, 0, 0, "R", 3, 0);
+        EXPECT_NE(w.Error().find(c.message), std::string::npos) << c.message << ": kept";
     }
 }
 
@@ -171,12 +175,15 @@ TEST_F(DrawingWriterFiles, OpenDrawingRefusesFilesThatCannotBeWritten) {
     };
     for (const auto& [target, reason] : cases) {
         DrawingWriter w;
-        std::string err;
-        w.OpenDrawing(err, target);
+        EXPECT_FALSE(w.OpenDrawing(target)) << reason;
+        const std::string err = w.Error();
         EXPECT_NE(err.find(reason), std::string::npos) << reason << ": '" << err << "'";
         EXPECT_NE(err.find("Cannot write the drawing"), std::string::npos) << reason;
-        w.StartDrawing(err);  // nothing else works on a drawing that did not open
-        EXPECT_NE(err.find("no drawing is open"), std::string::npos) << reason;
+        // Nothing else works on a drawing that did not open, and the reason stays the first.
+        w.AddLine(0, 0, 0, 1, 1, 0, "L", 1);
+        EXPECT_TRUE(w.Content().entities.empty()) << reason;
+        EXPECT_FALSE(w.CloseDrawing()) << reason;
+        EXPECT_EQ(w.Error(), err);
     }
     EXPECT_EQ(Contents(folder_ / "ro.dxf"), "old");
 }
@@ -189,9 +196,8 @@ TEST_F(DrawingWriterFiles, ReplacesTheFileAtCloseAndKeepsItWhenThatFails) {
     const fs::path file = folder_ / "Part.DXF";
     Put(file, "old drawing");
     DrawingWriter w;
-    std::string err = "stale";
-    DrawSomething(w, err, file, 200);
-    EXPECT_EQ(err, "");
+    DrawSomething(w, file, 200);
+    EXPECT_EQ(w.Error(), "");
     EXPECT_EQ(Contents(file), "old drawing");
     EXPECT_EQ(Names(folder_), std::vector<std::string>{"Part.DXF"}) << "no probe left";
 
@@ -201,15 +207,15 @@ TEST_F(DrawingWriterFiles, ReplacesTheFileAtCloseAndKeepsItWhenThatFails) {
     rlimit limited = previous;
     limited.rlim_cur = 4096;
     setrlimit(RLIMIT_FSIZE, &limited);
-    w.CloseDrawing(err);
+    const bool closed = w.CloseDrawing();
     setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, handler);
-    EXPECT_NE(err.find("Part.DXF"), std::string::npos) << err;
+    EXPECT_FALSE(closed);
+    EXPECT_NE(w.Error().find("Part.DXF"), std::string::npos) << w.Error();
     EXPECT_EQ(Contents(file), "old drawing");
     EXPECT_EQ(Names(folder_), std::vector<std::string>{"Part.DXF"}) << "no temporary file left";
 
-    w.CloseDrawing(err);
-    EXPECT_EQ(err, "");
+    EXPECT_TRUE(w.CloseDrawing()) << "once the cause is gone";
     EXPECT_EQ(Contents(file), DxfText(w.Content()));
 }
 
@@ -220,17 +226,15 @@ std::string ReadOnlyFolderProblem(const fs::path& mine) {
     Put(mine / "Part.DXF", "old drawing");
     fs::permissions(mine, fs::perms::owner_read | fs::perms::owner_exec);
     DrawingWriter refused;
-    std::string err;
-    refused.OpenDrawing(err, mine / "New.DXF");
-    if (err.find("no file can be created") == std::string::npos)
-        return "read-only folder accepted: '" + err + "'";
+    refused.OpenDrawing(mine / "New.DXF");
+    if (refused.Error().find("no file can be created") == std::string::npos)
+        return "read-only folder accepted: '" + refused.Error() + "'";
     fs::permissions(mine, fs::perms::owner_all);
     DrawingWriter w;
-    DrawSomething(w, err, mine / "Part.DXF");
-    if (!err.empty()) return "could not draw: " + err;
+    DrawSomething(w, mine / "Part.DXF");
+    if (!w.Error().empty()) return "could not draw: " + w.Error();
     fs::permissions(mine, fs::perms::owner_read | fs::perms::owner_exec);
-    w.CloseDrawing(err);
-    if (err.empty()) return "CloseDrawing into a read-only folder succeeded";
+    if (w.CloseDrawing()) return "CloseDrawing into a read-only folder succeeded";
     if (Contents(mine / "Part.DXF") != "old drawing") return "the old file was changed";
     return {};
 }

@@ -6,8 +6,8 @@
 #include <variant>
 #include <vector>
 
-#include "drawing/drill_hole.h"
-#include "translate/value_text.h"
+#include "base/value_text.h"
+#include "translate/drill_hole.h"
 
 namespace retracer {
 namespace {
@@ -41,14 +41,13 @@ class DrillHoleTest : public ::testing::Test {
     void Run(const std::vector<HoleCase>& cases) {
         for (const HoleCase& c : cases) {
             DrawingWriter writer;
-            std::string err;
-            writer.OpenDrawing(err, std::filesystem::temp_directory_path() / "retracer-holes.dxf");
-            writer.StartDrawing(err);
+            writer.OpenDrawing(std::filesystem::temp_directory_path() / "retracer-holes.dxf");
+            writer.StartDrawing();
             options_.toolNumberToDiameter = c.toolNumberToDiameter;
-            const HoleOutput out{writer, err,      state_, options_, tools_,
-                                 roots_, c.mirror, 800,    c.divisor};
+            const HoleOutput out{writer, state_,   options_, tools_,
+                                 roots_, c.mirror, 800,      c.divisor};
             EXPECT_NEAR(DrillHole(out, c.hole), c.diameter, 1e-6) << c.name;
-            EXPECT_EQ(err, "") << c.name;
+            EXPECT_EQ(writer.Error(), "") << c.name;
             EXPECT_EQ(Summary(writer.Content()), c.drawn) << c.name;
         }
     }

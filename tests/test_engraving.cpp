@@ -11,13 +11,14 @@
 #include <string>
 #include <variant>
 
+#include "base/atomic_file.h"
 #include "drawing/drawing_writer.h"
 #include "drawing/dxf_reader.h"
 #include "drawing/dxf_writer.h"
+#include "job/job_driver.h"
+#include "job/session.h"
 #include "labels/lettering.h"
-#include "settings/atomic_file.h"
 #include "settings/user_store.h"
-#include "translate/job_driver.h"
 
 namespace retracer {
 namespace {
@@ -186,16 +187,14 @@ TEST_F(EngravingTest, EngravingBeforeWritingGivesTheFinishedFile) {
     ASSERT_TRUE(ReadWholeFile(file, finished, nullptr));
 
     DrawingWriter writer;
-    std::string err;
-    writer.OpenDrawing(err, root_ / "WRITTEN.DXF");
-    writer.StartDrawing(err);
-    writer.AddLine(err, 0, 0, 0, 800, 0, 0, "BORDER", 1);
+    writer.OpenDrawing(root_ / "WRITTEN.DXF");
+    writer.StartDrawing();
+    writer.AddLine(0, 0, 0, 800, 0, 0, "BORDER", 1);
     Drawing engraved;
     const LetterLibrary letters(root_ / "Letters");
     const auto added = EngraveLabels(engraved, fields, 1, true, letters);
-    writer.AddDrawing(err, engraved);
-    writer.CloseDrawing(err);
-    ASSERT_EQ(err, "");
+    writer.AddDrawing(engraved);
+    ASSERT_TRUE(writer.CloseDrawing()) << writer.Error();
     std::string written;
     ASSERT_TRUE(ReadWholeFile(root_ / "WRITTEN.DXF", written, nullptr));
     EXPECT_EQ(written, finished);
@@ -243,12 +242,11 @@ TEST(EngravedJob, OutputFileCarriesTheEngraving) {
     session.destFolder = root / "out";
     session.settings.options.engraveLabel = true;
     session.settings.options.renameForHbd = true;
-    JobState job;
     const ProgramJobResult result =
-        TranslateProgramFile(session, job, ProgramJob{root / "LABEL.PGM", false, true});
-    ASSERT_TRUE(result.outcome.written);
-    ASSERT_EQ(job.labelFields.size(), 1u);
-    EXPECT_EQ(job.labelFields[0].text, "");
+        TranslateProgramFile(session, ProgramJob{root / "LABEL.PGM", false, true});
+    ASSERT_TRUE(result.job.written);
+    ASSERT_EQ(result.job.labelFields.size(), 1u);
+    EXPECT_EQ(result.job.labelFields[0].text, "");
     EXPECT_EQ(store.Get("Retracer", "Defaults", "Counter4HBD", ""), "1");
 
     Drawing saved;
@@ -258,7 +256,7 @@ TEST(EngravedJob, OutputFileCarriesTheEngraving) {
     const auto engraved = std::count_if(saved.entities.begin(), saved.entities.end(),
                                         [](const Entity& e) { return e.layer == "Route_J"; });
     EXPECT_EQ(engraved, 12);
-    EXPECT_EQ(result.outcome.entitiesPerLayer.at("Route_J"), 12u);
+    EXPECT_EQ(result.job.entitiesPerLayer.at("Route_J"), 12u);
     fs::remove_all(root);
 }
 

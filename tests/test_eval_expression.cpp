@@ -100,5 +100,33 @@ TEST_F(EvalExpressionTest, FaultsAreLoggedWithTheFirstText) {
     EXPECT_EQ(EvalExpression("1/0", quiet), 0);  // nobody listening is fine too
 }
 
+// Assignments from text: R variables keep their text, letters take the value; names and slots
+// that are no variable change nothing.
+TEST_F(EvalExpressionTest, AssignmentsFromText) {
+    SetLetter('L', 600);
+    const struct {
+        const char* name;
+        const char* text;
+        bool taken;
+    } rCases[] = {
+        {"R5", "L/2", true},  {"#7", "3", true},   {"R299", "1", true},
+        {"R300", "1", false}, {"R-1", "1", false}, {"", "1", false},
+    };
+    for (const auto& c : rCases) {
+        EXPECT_EQ(AssignRVariable(state.vars, c.name, c.text), c.taken) << c.name;
+    }
+    EXPECT_EQ(state.vars.r[5], "L/2");
+    EXPECT_EQ(state.vars.r[7], "3");
+    EXPECT_EQ(state.vars.r[ProgramVariables::kAnyRSet], "1");
+    EXPECT_EQ(Eval("R5+R7"), 303);
+
+    EXPECT_TRUE(AssignLetterVariable(state.vars, 4, "R5-20", 0, &state.evalFaults));  // D
+    EXPECT_EQ(Eval("D"), 280);
+    EXPECT_FALSE(AssignLetterVariable(state.vars, 0, "1"));
+    EXPECT_FALSE(AssignLetterVariable(state.vars, ProgramVariables::kLetterCount, "1"));
+    EXPECT_TRUE(AssignLetterVariable(state.vars, 2, "1/0", 0, &state.evalFaults));
+    EXPECT_EQ(state.evalFaults.firstText, "1/0");
+}
+
 }  // namespace
 }  // namespace retracer

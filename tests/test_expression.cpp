@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "translate/expression.h"
+#include "variables/expression.h"
 
 namespace retracer {
 namespace {

@@ -1,4 +1,4 @@
-#include "translate/field_splitter.h"
+#include "base/field_splitter.h"
 
 #include <gtest/gtest.h>
 

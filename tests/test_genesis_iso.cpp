@@ -8,8 +8,8 @@
 #include <variant>
 #include <vector>
 
-#include "translate/text_codec.h"
-#include "translate/value_text.h"
+#include "base/text_codec.h"
+#include "base/value_text.h"
 #include "translator_job.h"
 
 namespace retracer {

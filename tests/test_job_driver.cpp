@@ -5,10 +5,13 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "drawing/dxf_reader.h"
+#include "job/control_panel_lists.h"
+#include "job/job_driver.h"
+#include "job/session.h"
 #include "settings/user_store.h"
-#include "translate/job_driver.h"
 
 #include "scratch_session.h"
 
@@ -25,13 +28,10 @@ class JobDriverTest : public ScratchSessionTest {
     }
 
     ProgramJobResult Translate(const fs::path& program, bool mirror = false) {
-        JobState job;
         ProgramJob request;
         request.program = program;
         request.mirror = mirror;
-        ProgramJobResult result = TranslateProgramFile(*session_, job, request);
-        lastJob_ = job;
-        return result;
+        return TranslateProgramFile(*session_, request);
     }
 
     Drawing Read(const fs::path& file) {
@@ -40,8 +40,6 @@ class JobDriverTest : public ScratchSessionTest {
         EXPECT_TRUE(ReadDxf(file, drawing, error)) << error;
         return drawing;
     }
-
-    JobState lastJob_;
 };
 
 constexpr const char* kHeader = "$=Test\n::UNm DL=800 DH=600 DS=18\n::SIDE=1;\nSIDE#1{\n";
@@ -67,11 +65,13 @@ TEST_F(JobDriverTest, OutputNames) {
     };
     for (const Case& c : cases) {
         session_->settings.options.saveOnTranslate = c.saveOnTranslate;
-        JobState job;
-        job.forceSave = c.forceSave;
-        job.mirrorJob = c.mirror;
-        job.outputNameOverride = c.override;
-        EXPECT_EQ(OutputPathFor(*session_, job, c.jobNumber, program), c.expected)
+        JobRequest request;
+        request.program = program;
+        request.forceSave = c.forceSave;
+        request.mirror = c.mirror;
+        request.jobNumber = c.jobNumber;
+        request.outputName = c.override;
+        EXPECT_EQ(OutputPathFor(ResourcesOf(*session_), request), c.expected)
             << c.jobNumber << " " << c.override;
     }
 }
@@ -86,18 +86,19 @@ TEST_F(JobDriverTest, SubprogramsAreScannedBreadthFirstWithAccumulatedOffsets) {
     Write("SUB/B.PGM", "$\n::SIDE=1;\nSIDE#1{\nW#81{ #1=0 #2=0 #3=-5 }\n}SIDE\n");
     Write("SUB/C.PGM", "$\n::SIDE=1;\nSIDE#1{\nW#81{ #1=0 #2=0 #3=-5 }\n}SIDE\n");
     ProgramJobResult result = Translate(main);
-    ASSERT_TRUE(result.outcome.written);
-    ASSERT_EQ(lastJob_.calls.size(), 3u);
+    ASSERT_TRUE(result.job.written);
+    const std::vector<SubprogramCall>& calls = result.job.calls;
+    ASSERT_EQ(calls.size(), 3u);
     // Found in order A, C (main), then b (in A): scanned main, A, C, b.
-    EXPECT_EQ(lastJob_.calls[0].fileName, "A.PGM");
-    EXPECT_EQ(lastJob_.calls[1].fileName, "C.PGM");
-    EXPECT_EQ(lastJob_.calls[2].fileName, "b.pgm");
-    EXPECT_EQ(lastJob_.calls[2].parentCall, 1);
-    EXPECT_EQ(lastJob_.calls[2].offsetX, 120);  // its own 20 plus A's 100
-    EXPECT_EQ(lastJob_.calls[2].offsetY, 12);
+    EXPECT_EQ(calls[0].fileName, "A.PGM");
+    EXPECT_EQ(calls[1].fileName, "C.PGM");
+    EXPECT_EQ(calls[2].fileName, "b.pgm");
+    EXPECT_EQ(calls[2].parentCall, 1);
+    EXPECT_EQ(calls[2].offsetX, 120);  // its own 20 plus A's 100
+    EXPECT_EQ(calls[2].offsetY, 12);
     // The holes of A, C and B (found as b.pgm, case ignored) are in the drawing where placed.
     std::vector<Point3> centres;
-    for (const Entity& e : Read(result.outcome.output).entities) {
+    for (const Entity& e : Read(result.job.output).entities) {
         if (const auto* c = std::get_if<CircleEntity>(&e.geometry)) centres.push_back(c->centre);
     }
     ASSERT_EQ(centres.size(), 3u);
@@ -143,9 +144,10 @@ TEST_F(JobDriverTest, ASubprogramDrawsWhatTheSameBlocksDrawAtItsOffset) {
               std::string(kHeader) + "W#2010{ #8098=SHAPES.PGM #8020=100 #8021=50 }\n}SIDE\n");
     Write("SUB/SHAPES.PGM", "$\n::SIDE=1;\nSIDE#1{\n" + shifted("0", "0") + "}SIDE\n");
 
-    const Drawing want = Read(Translate(direct).outcome.output);
-    const Drawing got = Read(Translate(called).outcome.output);
-    EXPECT_TRUE(lastJob_.diagnostics.empty());
+    const Drawing want = Read(Translate(direct).job.output);
+    const ProgramJobResult viaCall = Translate(called);
+    const Drawing got = Read(viaCall.job.output);
+    EXPECT_TRUE(viaCall.job.diagnostics.empty());
     ASSERT_EQ(got.entities.size(), want.entities.size());
     ASSERT_GT(want.entities.size(), 8u);
     for (std::size_t i = 0; i < want.entities.size(); ++i) {
@@ -163,7 +165,7 @@ TEST_F(JobDriverTest, MissingSubprogramsNameTheLastOne) {
                                                 "W#2010{ #8098=GONE1.PGM }\n"
                                                 "W#2010{ #8098=GONE2.PGM }\n}SIDE\n");
     ProgramJobResult result = Translate(main);
-    EXPECT_TRUE(result.outcome.written);
+    EXPECT_TRUE(result.job.written);
     ASSERT_EQ(prompt_.messages.size(), 1u);
     EXPECT_EQ(prompt_.messages[0].title, "Subprogram Error");
     EXPECT_NE(prompt_.messages[0].text.find("GONE2.PGM"), std::string::npos);
@@ -177,8 +179,8 @@ TEST_F(JobDriverTest, ASubprogramCallingItselfIsCutAndReported) {
           "$\n::SIDE=1;\nSIDE#1{\nW#81{ #1=1 #2=1 #3=-5 }\n"
           "W#2010{ #8098=LOOP.PGM }\nW#2010{ #8098=LOOP.PGM }\n}SIDE\n");
     ProgramJobResult result = Translate(main);
-    EXPECT_TRUE(result.outcome.written);
-    EXPECT_LE(lastJob_.calls.size(), static_cast<std::size_t>(kMaxSubprogramCalls + 1));
+    EXPECT_TRUE(result.job.written);
+    EXPECT_LE(result.job.calls.size(), static_cast<std::size_t>(kMaxSubprogramCalls + 1));
     ASSERT_FALSE(prompt_.messages.empty());
     EXPECT_EQ(prompt_.messages.back().title, "Subprogram Error");
     EXPECT_NE(prompt_.messages.back().text.find("LOOP.PGM"), std::string::npos);
@@ -189,7 +191,7 @@ TEST_F(JobDriverTest, UnwritableDestinationIsAFileError) {
     const fs::path main = Write("MAIN.PGM", std::string(kHeader) + "}SIDE\n");
     ProgramJobResult result = Translate(main);
     EXPECT_TRUE(result.recognized);
-    EXPECT_FALSE(result.outcome.written);
+    EXPECT_FALSE(result.job.written);
     ASSERT_EQ(prompt_.messages.size(), 1u);
     EXPECT_EQ(prompt_.messages[0].title, "Alert!");
     EXPECT_EQ(
@@ -217,14 +219,86 @@ TEST_F(JobDriverTest, AJobDoesNotDependOnTheJobBefore) {
                                                     "W#89{ #1=10 #2=10 #3=-12 #205=3 }\n"
                                                     "W#2201{ #1=100 #2=10 }\n}SIDE\n");
     ProgramJobResult alone = Translate(second);
-    ASSERT_TRUE(alone.outcome.written);
-    std::ifstream in1(alone.outcome.output, std::ios::binary);
+    ASSERT_TRUE(alone.job.written);
+    std::ifstream in1(alone.job.output, std::ios::binary);
     const std::string expected((std::istreambuf_iterator<char>(in1)), {});
     Translate(first);
     ProgramJobResult after = Translate(second);
-    std::ifstream in2(after.outcome.output, std::ios::binary);
+    std::ifstream in2(after.job.output, std::ios::binary);
     const std::string actual((std::istreambuf_iterator<char>(in2)), {});
     EXPECT_EQ(actual, expected);
+}
+
+// A job reads only its request and the shared resources: nothing reaches the session, its prompt
+// or its Control Panel until the caller shows the result, and two runs of one request agree.
+TEST_F(JobDriverTest, AJobIsAFunctionOfItsRequest) {
+    const fs::path main = Write("MAIN.PGM", std::string(kHeader) +
+                                                "W#81{ #1=10 #2=20 #3=-5 }\n"
+                                                "W#2010{ #8098=HOLE.PGM #8020=100 }\n"
+                                                "W#2010{ #8098=GONE.PGM }\n}SIDE\n");
+    Write("SUB/HOLE.PGM", "$\n::SIDE=1;\nSIDE#1{\nW#81{ #1=0 #2=0 #3=-5 }\n}SIDE\n");
+    session_->settings.options.saveOnTranslate = true;
+    const ProgramRecognition recognized =
+        RecognizeJobProgram(session_->settings, main, false, ProgramHeader{});
+    ASSERT_TRUE(recognized.found.recognized);
+    JobRequest request;
+    request.program = recognized.program;
+    request.header = recognized.header;
+    request.text = recognized.text;
+    request.hbdCounter = 41;
+    const JobResources resources = ResourcesOf(*session_);
+    const JobResult result = TranslateJob(resources, request);
+
+    EXPECT_TRUE(result.written && result.scanned && !result.fileError);
+    EXPECT_EQ(result.output, root_ / "out" / "MAIN.DXF");
+    EXPECT_EQ(result.header.partLength, 800);
+    ASSERT_EQ(result.calls.size(), 2u);
+    EXPECT_EQ(result.missingSubprogram.filename(), "GONE.PGM");
+    EXPECT_EQ(result.hbdCounter, 41) << "no HBD marker without RenameForHBD";
+    EXPECT_TRUE(prompt_.messages.empty());
+    EXPECT_EQ(session_->panel.SubList().Text(1, 2), "");
+    EXPECT_EQ(session_->header.partLength, 0);
+
+    // The caller decides: the messages, then the lists.
+    RaiseJobMessages(prompt_, result);
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(prompt_.messages[0].title, "Subprogram Error");
+    ShowJobResult(session_->panel, result);
+    EXPECT_EQ(session_->panel.SubList().Text(2, 2), "GONE.PGM");
+    EXPECT_EQ(session_->panel.GetDimX(), " 800");
+
+    const JobResult again = TranslateJob(resources, request);
+    EXPECT_EQ(again.entitiesPerLayer, result.entitiesPerLayer);
+    EXPECT_EQ(again.entityCount, result.entityCount);
+}
+
+// What the user is told comes from the result alone, titles and texts as they always were.
+TEST(JobMessages, RaisedFromTheResultInOrder) {
+    JobResult nothing;
+    JobResult all;
+    all.output = "out/PANEL.DXF";
+    all.fileError = true;
+    all.missingSubprogram = "SUB/GONE.PGM";
+    all.cutCalls = "LOOP.PGM: nested more than 8 levels deep";
+    struct Case {
+        const JobResult& result;
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        {nothing, {}},
+        {all,
+         {"Alert!|File Error. File may be open by another application.\r\nout/PANEL.DXF",
+          "Subprogram Error|Subprogram: \rSUB/GONE.PGM\rNot Found",
+          "Subprogram Error|Subprogram calls cut off, the drawing holds what was read "
+          "before:\rLOOP.PGM: nested more than 8 levels deep"}},
+    };
+    for (const Case& c : cases) {
+        RecordingPrompt prompt;
+        RaiseJobMessages(prompt, c.result);
+        std::vector<std::string> got;
+        for (const auto& m : prompt.messages) got.push_back(m.title + "|" + m.text);
+        EXPECT_EQ(got, c.messages);
+    }
 }
 
 }  // namespace

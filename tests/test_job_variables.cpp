@@ -6,11 +6,11 @@
 #include <variant>
 
 #include "drawing/dxf_reader.h"
-#include "translate/job_driver.h"
-#include "translate/session.h"
+#include "job/control_panel_lists.h"
+#include "job/job_driver.h"
+#include "job/job_variables.h"
+#include "job/session.h"
 #include "translate/translation_state.h"
-#include "variables/control_panel_lists.h"
-#include "variables/job_variables.h"
 
 #include "scratch_session.h"
 
@@ -37,7 +37,8 @@ TEST(LoadJobVariables, VVariablesSetTheirLetterSlots) {
     ControlPanelLists panel;
     // V3 is D (slot 4); V8 and a name that is no number are not V variables; blanks and line
     // feeds inside the cell do not matter; later entries see earlier ones.
-    LoadJobVariables(Row(" v3 = L-20 | V8=5 |VX=7|\nV0=D/2 | R1=9", ""), Header(), state, panel);
+    ShowRowVariables(panel, LoadJobVariables(Row(" v3 = L-20 | V8=5 |VX=7|\nV0=D/2 | R1=9", ""),
+                                             Header(), state));
     EXPECT_FLOAT_EQ(state.vars.Letter(ProgramVariables::kWidth), 400);
     EXPECT_FLOAT_EQ(state.vars.Letter(ProgramVariables::kThickness), 18);
     EXPECT_FLOAT_EQ(state.vars.Letter(4), 580);
@@ -50,9 +51,11 @@ TEST(LoadJobVariables, VVariablesSetTheirLetterSlots) {
 TEST(LoadJobVariables, RValuesKeepTheirTextAndOnlyBlanksBecomeZero) {
     TranslationState state;
     ControlPanelLists panel;
-    LoadJobVariables(Row("", "R5=L/2 " + kBar + " #7=3 " + kBar + " R9= " + kBar + " R12=0.0",
-                         "half" + kBar + "seven" + kBar),
-                     Header(), state, panel);
+    ShowRowVariables(
+        panel,
+        LoadJobVariables(Row("", "R5=L/2 " + kBar + " #7=3 " + kBar + " R9= " + kBar + " R12=0.0",
+                             "half" + kBar + "seven" + kBar),
+                         Header(), state));
     EXPECT_EQ(state.vars.r[5], "L/2");
     EXPECT_EQ(state.vars.r[7] + state.vars.r[9], "30");
     EXPECT_EQ(state.vars.r[12], "0.0");
@@ -71,9 +74,10 @@ TEST(LoadJobVariables, RowsThatLoadNothing) {
     // An empty cell names no R variable: R0 and the "any set" mark stay untouched.
     for (const JobRowVariables& row : {noFile, noRow, Row("", "")}) {
         TranslationState state;
-        ControlPanelLists panel;
         state.vars.r[0] = "12";
-        LoadJobVariables(row, Header(), state, panel);
+        const RowVariableLists lists = LoadJobVariables(row, Header(), state);
+        EXPECT_EQ(lists.loaded, row.row != 0 && !row.fileName.empty());
+        EXPECT_TRUE(lists.vVars.empty());
         EXPECT_EQ(state.vars.r[0], "12");
         EXPECT_EQ(state.vars.r[1], "");
         EXPECT_EQ(state.vars.r[ProgramVariables::kAnyRSet], "");
@@ -110,25 +114,31 @@ class TranslateRowTest : public ScratchSessionTest {
 };
 
 TEST_F(TranslateRowTest, PreviewUsesTheRowsSizeAndExpressionVariables) {
-    JobState job;
-    job.dimsFromJob = true;  // as a click on the row sets it once a part size is known
-    job.outputNameOverride = "LEFT_FROM_A_RUN";
-    JobOutcome outcome;
-    ASSERT_TRUE(TranslateRow(*session_, job, 2, &outcome));
-    EXPECT_EQ(outcome.output, session_->paths.appFolder / "Temp.DXF");
-    EXPECT_EQ(HoleXs(outcome.output), std::vector<double>{300});
-    EXPECT_EQ(job.currentRow, 2);
+    // As a click on the row asks once a part size is known.
+    JobResult result;
+    ASSERT_TRUE(TranslateRow(*session_, 2, false, true, &result));
+    EXPECT_EQ(result.output, session_->paths.appFolder / "Temp.DXF");
+    EXPECT_EQ(HoleXs(result.output), std::vector<double>{300});
+    // The Control Panel shows the row's variables and size, not the program's.
+    EXPECT_EQ(session_->panel.RVarList().Text(1, 1) + "=" + session_->panel.RVarList().Text(1, 2),
+              "R5=L/2");
+    EXPECT_EQ(session_->panel.GetDimX(), " 600");
 
     // Saved previews go under the program's own name, mirrored after a click in "Mir".
     session_->settings.options.saveOnTranslate = true;
-    job.mirrorJob = true;
-    ASSERT_TRUE(TranslateRow(*session_, job, 2, &outcome));
-    EXPECT_EQ(outcome.output, root_ / "HALF.M.DXF");
-    EXPECT_EQ(HoleXs(outcome.output), std::vector<double>{300});  // 600 - 300
+    ASSERT_TRUE(TranslateRow(*session_, 2, true, true, &result));
+    EXPECT_EQ(result.output, root_ / "HALF.M.DXF");
+    EXPECT_EQ(HoleXs(result.output), std::vector<double>{300});  // 600 - 300
+
+    // A file name typed in other letter case finds the program and draws it.
+    session_->worklist.SetCell(2, WorklistColumn::kFilename, "half.pgm");
+    ASSERT_TRUE(TranslateRow(*session_, 2, false, true, &result));
+    EXPECT_EQ(result.output, root_ / "HALF.DXF");
+    EXPECT_EQ(HoleXs(result.output), std::vector<double>{300});
 
     // Rows without a program preview nothing.
-    EXPECT_FALSE(TranslateRow(*session_, job, 0, &outcome));
-    EXPECT_FALSE(TranslateRow(*session_, job, 3, &outcome));
+    EXPECT_FALSE(TranslateRow(*session_, 0, false, false, &result));
+    EXPECT_FALSE(TranslateRow(*session_, 3, false, false, &result));
 }
 
 }  // namespace

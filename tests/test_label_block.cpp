@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <variant>
@@ -12,6 +13,7 @@
 #include "labels/barcode.h"
 #include "labels/label_block.h"
 #include "settings/user_store.h"
+#include "worklist/job_texts.h"
 #include "worklist/worklist.h"
 
 namespace retracer {
@@ -47,15 +49,15 @@ class LabelBlockTest : public ::testing::Test {
 
     // Runs the block and returns its texts; the solids stay in the writer.
     std::vector<PlacedText> Run() {
-        std::string err;
-        writer.OpenDrawing(err, std::filesystem::temp_directory_path() / "retracer-label.dxf");
-        writer.StartDrawing(err);
+        writer.OpenDrawing(std::filesystem::temp_directory_path() / "retracer-label.dxf");
+        writer.StartDrawing();
         // Layer keys resolve through the installation's roots: here every key gets a prefix.
         const LayerKeyLookup layerFor = [](std::string_view key) {
             return "L_" + std::string(key);
         };
-        AddLabelBlock(writer, err, input, worklist, layerFor, fields, counter);
-        EXPECT_EQ(err, "");
+        input.texts = JobTextsOfRow(worklist, std::abs(input.jobNumber), input.mirrorJob);
+        AddLabelBlock(writer, input, layerFor, fields, counter);
+        EXPECT_EQ(writer.Error(), "");
         std::vector<PlacedText> texts;
         for (const Entity& e : writer.Content().entities) {
             if (const auto* t = std::get_if<TextEntity>(&e.geometry)) {
@@ -158,7 +160,8 @@ TEST_F(LabelBlockTest, LabelFieldsTakeColumnValuesThenCaption) {
     EXPECT_EQ(fields[1].text, "KITCHEN   B12  Door");
     EXPECT_EQ(fields[2].text, "-");
     // Without a row the caption row is read.
-    EXPECT_EQ(ComposeLabelText(fields[0], worklist, 0), "FILENAME   JOB   ROOM  Door");
+    EXPECT_EQ(ComposeLabelText(fields[0], JobTextsOfRow(worklist, 0, false)),
+              "FILENAME   JOB   ROOM  Door");
 }
 
 TEST_F(LabelBlockTest, BarcodesOfTheProgramNameWithTheirMarks) {

@@ -10,6 +10,7 @@
 
 #include "drawing/layer_names.h"
 #include "settings/ini_file.h"
+#include "translate/state_layer_names.h"
 
 namespace retracer {
 namespace {

@@ -26,7 +26,7 @@ class LineFieldsTest : public ::testing::Test {
 TEST_F(LineFieldsTest, CoordinateMappings) {
     // Each reader, for mappings 0 to 3, on "G1 X10 Y20 I30 J40 Q50".
     struct Case {
-        float (*read)(FieldSplitter&, const TranslationState&);
+        float (*read)(std::string_view, const TranslationState&);
         bool centre;
         float expected[4];
     };
@@ -40,7 +40,7 @@ TEST_F(LineFieldsTest, CoordinateMappings) {
             state.xyMapping =
                 c.centre ? 3 - mapping : mapping;  // the other mapping must not matter
             state.centreMapping = c.centre ? mapping : 3 - mapping;
-            EXPECT_EQ(c.read(Line("G1 X10 Y20 I30 J40 Q50"), state), c.expected[mapping])
+            EXPECT_EQ(c.read("G1 X10 Y20 I30 J40 Q50", state), c.expected[mapping])
                 << "mapping " << mapping << " expected " << c.expected[mapping];
         }
     }
@@ -48,10 +48,10 @@ TEST_F(LineFieldsTest, CoordinateMappings) {
 
 TEST_F(LineFieldsTest, CoordinatesAreNotExpressions) {
     state.xyMapping = 1;
-    EXPECT_EQ(GetAwkValX(Line("G1 X10+5 Y2"), state), 10);
-    EXPECT_EQ(GetAwkValY(Line("G1 X10"), state), 0);  // an absent word reads 0
+    EXPECT_EQ(GetAwkValX("G1 X10+5 Y2", state), 10);
+    EXPECT_EQ(GetAwkValY("G1 X10", state), 0);  // an absent word reads 0
     state.xyMapping = 0;
-    EXPECT_EQ(GetAwkValY(Line("G1 X10 Y20"), state), 580);
+    EXPECT_EQ(GetAwkValY("G1 X10 Y20", state), 580);
 }
 
 TEST_F(LineFieldsTest, WordValueEvaluatesAndLeavesTheLetterAsSeparator) {
@@ -95,13 +95,6 @@ TEST(LineText, CommentsAndTildes) {
     EXPECT_EQ(GetComment("no comment here #1=2"), "");
     EXPECT_EQ(RemoveTilde("  ~A!B~ "), "AB");
     EXPECT_EQ(RemoveTilde("!~"), "");
-}
-
-TEST_F(LineFieldsTest, FvalARewritesTheLeadingExpression) {
-    EXPECT_EQ(FvalA("L/2 Y5", state), "500Y5");
-    EXPECT_EQ(FvalA("1/3", state), "0.33333333");
-    EXPECT_EQ(FvalA("", state), "");
-    EXPECT_EQ(FvalA("-2.50", state), "-2.5");
 }
 
 TEST(RouteSequence, CountsOnlyWhenKept) {

@@ -1,4 +1,4 @@
-#include "translate/line_scanner.h"
+#include "base/line_scanner.h"
 
 #include <gtest/gtest.h>
 

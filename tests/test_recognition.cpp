@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "translate/file_lookup.h"
+#include "base/file_lookup.h"
 #include "translate/recognition.h"
 
 namespace retracer {

@@ -8,8 +8,8 @@
 #include <variant>
 #include <vector>
 
-#include "drawing/route_path.h"
-#include "translate/value_text.h"
+#include "base/value_text.h"
+#include "translate/route_path.h"
 
 namespace retracer {
 namespace {
@@ -23,9 +23,8 @@ class RoutePathTest : public ::testing::Test {
     // A fresh drawing (never closed: no file is written) and a tool started at (x, y), depth z.
     void NewJob(float x, float y, float z) {
         writer_ = DrawingWriter();
-        std::string err;
-        writer_.OpenDrawing(err, std::filesystem::temp_directory_path() / "retracer-routes.dxf");
-        writer_.StartDrawing(err);
+        writer_.OpenDrawing(std::filesystem::temp_directory_path() / "retracer-routes.dxf");
+        writer_.StartDrawing();
         state_ = TranslationState();
         state_.planeCode = 5;
         state_.toolName = "T3";
@@ -36,7 +35,7 @@ class RoutePathTest : public ::testing::Test {
     }
 
     RouteOutput Out(bool mirror = false) {
-        return {writer_, errText_, state_, options_, roots_, mirror, kPartLength, line_};
+        return {writer_, state_, options_, roots_, mirror, kPartLength, line_};
     }
 
     // "layer: x,y,z/bulge ..." per polyline, numbers to four decimals.
@@ -53,7 +52,6 @@ class RoutePathTest : public ::testing::Test {
     }
 
     DrawingWriter writer_;
-    std::string errText_;
     TranslationState state_;
     TranslationOptions options_;
     LayerRoots roots_;
@@ -67,7 +65,7 @@ TEST_F(RoutePathTest, StraightMovesMakeOnePolyline) {
     EXPECT_EQ(Summary(), "") << "nothing is written before the path ends";
     EndRoutePath(Out());
     EXPECT_EQ(Summary(), "ROUTE_Z18T3: 10,10,0/0 100,10,0/0 100,50,0/0");
-    EXPECT_EQ(errText_, "");
+    EXPECT_EQ(writer_.Error(), "");
 
     NewJob(10, 10, 18);
     RouteLineTo(Out(true), 30, 40);

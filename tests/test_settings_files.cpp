@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "settings/atomic_file.h"
+#include "base/atomic_file.h"
 #include "settings/ini_file.h"
 
 #ifndef _WIN32

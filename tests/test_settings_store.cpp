@@ -7,8 +7,8 @@
 #include <string>
 #include <tuple>
 
+#include "base/atomic_file.h"
 #include "settings/app_folder.h"
-#include "settings/atomic_file.h"
 #include "settings/ini_file.h"
 #include "settings/options.h"
 #include "settings/user_store.h"

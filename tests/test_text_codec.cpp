@@ -1,4 +1,4 @@
-#include "translate/text_codec.h"
+#include "base/text_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -122,6 +122,24 @@ TEST(DecodeTextCodec, LinesSplitAtEveryLineEnd) {
         std::vector<std::string> lines;
         ForEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
         EXPECT_EQ(lines, expected) << testing::PrintToString(text);
+    }
+}
+
+// Spaces only, or blanks and tabs: the two trims the readers of our files use.
+TEST(DecodeTextCodec, TrimsOfBlanks) {
+    struct Case {
+        std::string_view text, spaces, blanks;
+    };
+    const Case cases[] = {
+        {"", "", ""},
+        {" \t ", "\t", ""},
+        {"\t a b \t", "\t a b \t", "a b"},
+        {"  x\ty  ", "x\ty", "x\ty"},
+        {"\r x \n", "\r x \n", "\r x \n"},  // line ends are not blanks
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TrimSpaces(c.text), c.spaces) << testing::PrintToString(c.text);
+        EXPECT_EQ(TrimBlanks(c.text), c.blanks) << testing::PrintToString(c.text);
     }
 }
 

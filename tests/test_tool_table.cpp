@@ -9,8 +9,8 @@
 #include <tuple>
 #include <vector>
 
-#include "drawing/tool_table.h"
-#include "settings/atomic_file.h"
+#include "base/atomic_file.h"
+#include "translate/tool_table.h"
 
 namespace retracer {
 namespace {

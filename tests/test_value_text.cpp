@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "translate/value_text.h"
+#include "base/value_text.h"
 
 namespace retracer {
 namespace {

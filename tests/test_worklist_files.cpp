@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <random>
 
-#include "settings/atomic_file.h"
+#include "base/atomic_file.h"
+#include "job/session.h"
+#include "job/worklist_commands.h"
 #include "settings/user_store.h"
-#include "translate/session.h"
 #include "worklist/worklist.h"
-#include "worklist/worklist_files.h"
 
 namespace retracer {
 namespace {

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <mutex>
+#include <string>
 #include <vector>
 
-#include "settings/atomic_file.h"
+#include "base/atomic_file.h"
+#include "job/control_panel_lists.h"
+#include "job/session.h"
+#include "job/worklist_run.h"
 #include "settings/user_store.h"
-#include "translate/session.h"
-#include "worklist/worklist_run.h"
 
 #include "scratch_session.h"
 
@@ -115,15 +118,18 @@ TEST_F(WorklistRunTest, DrawingNamesThatWouldCollideAreNumberedOrRefused) {
 
 TEST_F(WorklistRunTest, BatchListAndUnwrittenDrawings) {
     session_->settings.options.generateBatchLst = true;
-    std::string raised;
+    struct RecordingWindow : NestingWindow {
+        std::vector<std::string> raised;
+        void Raise(std::string_view title) override { raised.emplace_back(title); }
+    } window;
     Worklist& w = session_->worklist;
     SetRow(w, 1, "1", "0", "PANEL.PGM");
     RunOptions options;
-    options.raiseWindow = [&raised](std::string_view title) { raised = title; };
+    options.nestingWindow = &window;
     RunWorklist(*session_, state_, options);
     // One translation is enough for the worklist run.
     EXPECT_EQ(BatchList(), Line("PANEL.DXF"));
-    EXPECT_EQ(raised, "Cutplan");
+    EXPECT_EQ(window.raised, std::vector<std::string>{"Cutplan"});
 
     // A drawing that cannot be written is reported and left out of Batch.lst.
     SetRow(w, 2, "1", "0", "SHELF.PGM");
@@ -218,6 +224,16 @@ TEST_F(WorklistRunTest, ParallelRunMatchesTheRunInOrderByteForByte) {
             batchList.replace(at, dest.string().size(), "DEST");
         }
         outcome.push_back(batchList);
+        // The Control Panel ends the same: the last row's variables, calls and size.
+        const ControlPanelLists& panel = session_->panel;
+        for (const TextGrid* grid :
+             {&panel.VVarList(), &panel.RVarList(), &panel.DimList(), &panel.SubList()}) {
+            std::string cells;
+            for (int r = 1; r <= grid->RowCount(); ++r)
+                for (int c = 1; c <= grid->ColumnCount(); ++c) cells += grid->Text(r, c) + "|";
+            outcome.push_back(cells);
+        }
+        outcome.push_back(panel.Labels().Dimensions() + "|" + panel.Labels().Comment());
         return outcome;
     };
     const std::vector<std::string> serial = runInto(root_ / "serial", 1);
@@ -237,61 +253,93 @@ TEST_F(WorklistRunTest, ParallelRunMatchesTheRunInOrderByteForByte) {
     EXPECT_EQ(compared, drawings);
 }
 
-// A caller (the progress dialog's Cancel) stops a run before a row: what was made stays, nothing
-// after it is made, and the run ends like a No to "File Not Found".
-TEST_F(WorklistRunTest, TheCallerCanStopARunBeforeARow) {
+// A long run tells where it is before each row, and a cancelled run stops at the row it was about
+// to begin exactly as the answer No to "File Not Found" stops it: no Batch.lst, no counter stored,
+// not armed, the rows before it done.
+TEST_F(WorklistRunTest, ProgressAndCancelStopLikeAnsweringNo) {
     session_->settings.options.generateBatchLst = true;
+    session_->settings.options.renameForHbd = true;
     Worklist& w = session_->worklist;
-    SetRow(w, 1, "1", "1", "PANEL.PGM");
-    SetRow(w, 4, "1", "0", "SHELF.PGM");
-    SetRow(w, 6, "1", "0", "BACK.PGM");
-    struct Case {
-        int jobs;
-        int stopAtCall;  // 1-based call of the hook that answers false
-        std::vector<std::string> made;
-        int stopRow;
-    };
-    const Case cases[] = {
-        {1, 2, {"PANEL.DXF", "PANEL.M.DXF"}, 4},
-        {1, 1, {}, 1},
-        {2, 1, {}, 1},  // a parallel run asks before its stretch of rows
-    };
-    for (const Case& c : cases) {
-        std::vector<std::vector<int>> calls;
-        RunOptions options;
-        options.jobs = c.jobs;
-        options.beforeRow = [&](int row, int done, int total) {
-            calls.push_back({row, done, total});
-            return static_cast<int>(calls.size()) != c.stopAtCall;
-        };
-        fs::remove(session_->destFolder / "Batch.lst");
-        state_.translateArmed = false;
-        const RunReport report = RunWorklist(*session_, state_, options);
-        EXPECT_TRUE(report.stopped) << c.jobs;
-        EXPECT_EQ(report.stopRow, c.stopRow);
-        EXPECT_EQ(Names(report), c.made);
-        EXPECT_FALSE(fs::exists(session_->destFolder / "Batch.lst"));
-        EXPECT_FALSE(state_.translateArmed);
-        ASSERT_EQ(calls.size(), static_cast<std::size_t>(c.stopAtCall));
-        EXPECT_EQ(calls.back(), (std::vector<int>{c.stopRow, c.stopAtCall - 1, 3}));
-    }
+    const char* files[] = {"PANEL.PGM", "SHELF.PGM", "BACK.PGM", "PANEL.CNC", "SHELF.PGM"};
+    for (int row = 1; row <= 5; ++row) SetRow(w, row, "1", row == 2 ? "1" : "0", files[row - 1]);
+    for (int jobs : {1, 3}) {
+        for (int stopAt : {0, 1, 4}) {  // 0: never cancelled
+            SCOPED_TRACE("jobs " + std::to_string(jobs) + ", cancelled at row " +
+                         std::to_string(stopAt));
+            fs::remove(session_->destFolder / "Batch.lst");
+            store_.Save("Retracer", "Defaults", "Counter4HBD", "5");
+            state_.translateArmed = false;
+            std::mutex mutex;
+            std::vector<RunProgress> told;
+            bool stop = false;
+            RunOptions options;
+            options.jobs = jobs;
+            options.progress = [&](const RunProgress& p) {
+                const std::lock_guard<std::mutex> lock(mutex);
+                told.push_back(p);
+                stop = stop || p.row == stopAt;
+            };
+            options.cancelled = [&] {
+                const std::lock_guard<std::mutex> lock(mutex);
+                return stop;
+            };
+            const RunReport report = RunWorklist(*session_, state_, options);
 
-    // The selection run asks before every file; a refusal leaves it free for the next run.
+            std::vector<int> rows;
+            for (const RunProgress& p : told) {
+                EXPECT_EQ(p.rowsTotal, 5);
+                rows.push_back(p.row);
+            }
+            if (stopAt == 0) {
+                // The last call says all rows are done.
+                EXPECT_EQ(rows, (std::vector<int>{1, 2, 3, 4, 5, 0}));
+                EXPECT_EQ(told.back().rowsDone, 5);
+                EXPECT_FALSE(report.stopped);
+                EXPECT_EQ(Names(report).size(), 6u);
+                EXPECT_TRUE(fs::exists(session_->destFolder / "Batch.lst"));
+                EXPECT_EQ(store_.Get("Retracer", "Defaults", "Counter4HBD", ""), " 11");
+                EXPECT_TRUE(state_.translateArmed);
+                continue;
+            }
+            // The row told of last is the one that did not begin.
+            EXPECT_EQ(rows.back(), stopAt);
+            EXPECT_TRUE(report.stopped);
+            EXPECT_EQ(report.stopRow, stopAt + 1);
+            for (const RunReport::Translation& t : report.translations) EXPECT_LE(t.row, stopAt);
+            EXPECT_FALSE(fs::exists(session_->destFolder / "Batch.lst"));
+            EXPECT_EQ(store_.Get("Retracer", "Defaults", "Counter4HBD", ""), "5");
+            EXPECT_FALSE(state_.translateArmed);
+            EXPECT_TRUE(session_->stopRequested);
+        }
+    }
+}
+
+// The selection run tells of every file before it begins and stops at a cancel the same way,
+// leaving itself free for the next run.
+TEST_F(WorklistRunTest, ASelectionRunCanBeCancelledBeforeAFile) {
     state_.translateArmed = true;
-    std::vector<int> done;
+    std::vector<RunProgress> told;
     RunOptions options;
-    options.beforeRow = [&](int row, int taken, int total) {
-        EXPECT_EQ(row, 0);
-        EXPECT_EQ(total, 3);
-        done.push_back(taken);
-        return taken < 2;
-    };
+    options.progress = [&](const RunProgress& p) { told.push_back(p); };
+    options.cancelled = [&] { return told.size() == 2; };  // before the third file begins
     const RunReport report = RunSelection(*session_, state_, root_ / "progs",
                                           {"BACK.PGM", "SHELF.PGM", "PANEL.PGM"}, options);
     EXPECT_TRUE(report.stopped);
     EXPECT_EQ(Names(report), (std::vector<std::string>{"BACK.DXF", "SHELF.DXF"}));
-    EXPECT_EQ(done, (std::vector<int>{0, 1, 2}));
+    std::vector<int> done;
+    for (const RunProgress& p : told) {
+        EXPECT_EQ(p.row, 0);
+        EXPECT_EQ(p.rowsTotal, 3);
+        done.push_back(p.rowsDone);
+    }
+    EXPECT_EQ(done, (std::vector<int>{0, 1}));
     EXPECT_FALSE(state_.selectionRunBusy);
+
+    told.clear();
+    options.cancelled = nullptr;
+    EXPECT_FALSE(RunSelection(*session_, state_, root_ / "progs", {"PANEL.PGM"}, options).stopped);
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told.back().rowsDone, 1);  // the last call says the file is done
 }
 
 TEST_F(WorklistRunTest, ProcessButtonChoosesTheRunByRowOne) {

@@ -9,10 +9,10 @@
 #include <variant>
 #include <vector>
 
+#include "base/line_scanner.h"
+#include "base/value_text.h"
 #include "translate/genesis_ev.h"
 #include "translate/genesis_iso.h"
-#include "translate/line_scanner.h"
-#include "translate/value_text.h"
 
 namespace retracer::testing_ev {
 
@@ -23,10 +23,9 @@ template <typename Translator>
 class TranslatorJob : public ScanHandler {
   public:
     TranslatorJob() {
-        std::string err;
-        writer.OpenDrawing(err, std::filesystem::temp_directory_path() / "retracer-job-test.dxf");
-        writer.StartDrawing(err);
-        EXPECT_EQ(err, "");
+        writer.OpenDrawing(std::filesystem::temp_directory_path() / "retracer-job-test.dxf");
+        writer.StartDrawing();
+        EXPECT_EQ(writer.Error(), "");
     }
 
     // Scans as the job driver does: all conditions true at the start, the route path ended.

@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "drawing/dxf_writer.h"
 #include "labels/lettering.h"
-#include "settings/atomic_file.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "run_progress.h"
 #include "settings/app_folder.h"
 #include "settings/user_store.h"
-#include "translate/prompt.h"
+#include "base/prompt.h"
 #include "workspace.h"
 
 namespace {

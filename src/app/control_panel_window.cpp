@@ -16,9 +16,9 @@
 
 #include <algorithm>
 
+#include "job/control_panel_lists.h"
 #include "settings/ini_file.h"
 #include "text_grid_model.h"
-#include "variables/control_panel_lists.h"
 #include "worklist/worklist.h"
 
 namespace retracer::app {

@@ -14,10 +14,10 @@
 #include <sstream>
 #include <vector>
 
-#include "drawing/tool_table.h"
+#include "base/prompt.h"
+#include "base/value_text.h"
 #include "text_grid_model.h"
-#include "translate/prompt.h"
-#include "translate/value_text.h"
+#include "translate/tool_table.h"
 
 namespace retracer::app {
 namespace {

@@ -16,13 +16,14 @@
 #include "drill_tools_dialog.h"
 #include "file_dialogs.h"
 #include "file_manager_window.h"
+#include "job/worklist_commands.h"
+#include "job/worklist_run.h"
+#include "nesting_window.h"
 #include "options_dialog.h"
 #include "popup_menu.h"
 #include "run_progress.h"
 #include "twips.h"
 #include "viewer_placeholder.h"
-#include "worklist/worklist_files.h"
-#include "worklist/worklist_run.h"
 #include "worklist_grid.h"
 #include "workspace.h"
 
@@ -75,7 +76,13 @@ MainWindow::MainWindow(Workspace& workspace, FrameServices services, QWidget* pa
     }
     if (!services_.openUrl)
         services_.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    if (services_.nestingWindow == nullptr) {
+        ownNestingWindow_ =
+            std::make_unique<DesktopNestingWindow>(DesktopNestingWindow::ForThisDesktop());
+        services_.nestingWindow = ownNestingWindow_.get();
+    }
     workspace_.SetProgress(services_.progress);
+    workspace_.SetNestingWindow(services_.nestingWindow);
 
     mdiArea_ = new QMdiArea(this);
     mdiArea_->setObjectName(QStringLiteral("mdiArea"));
@@ -128,6 +135,7 @@ MainWindow::MainWindow(Workspace& workspace, FrameServices services, QWidget* pa
 
 MainWindow::~MainWindow() {
     workspace_.SetProgress(nullptr);
+    workspace_.SetNestingWindow(nullptr);
 }
 
 QMdiSubWindow* MainWindow::AddChild(QWidget* widget, bool closable) {

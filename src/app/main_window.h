@@ -14,6 +14,10 @@
 class QDialog;
 class QSettings;
 
+namespace retracer {
+class NestingWindow;
+}
+
 namespace retracer::app {
 
 class ControlPanelWindow;
@@ -21,7 +25,7 @@ class FileDialogs;
 class FileManagerWindow;
 class FolderBrowser;
 class PopupMenu;
-class RunProgress;
+class RunProgressView;
 class ViewerControl;
 class ViewerPlaceholder;
 class Workspace;
@@ -34,8 +38,9 @@ using Viewer = ViewerPlaceholder;
 struct FrameServices {
     FileDialogs* fileDialogs = nullptr;
     FolderBrowser* folderBrowser = nullptr;
-    RunProgress* progress = nullptr;
-    QSettings* windowSettings = nullptr;  // null: window geometry is not remembered
+    RunProgressView* progress = nullptr;
+    NestingWindow* nestingWindow = nullptr;  // null: wmctrl on an X11 desktop
+    QSettings* windowSettings = nullptr;     // null: window geometry is not remembered
     std::function<bool(const QUrl&)> openUrl;
     QString manualPath;  // the user manual's index.html; empty: looked up beside the program
     // Runs a modal dialog (Options, Drill Tools) and returns its result; empty: exec().
@@ -116,7 +121,8 @@ class MainWindow : public QMainWindow {
     FrameServices services_;
     std::unique_ptr<FileDialogs> ownDialogs_;
     std::unique_ptr<FolderBrowser> ownBrowser_;
-    std::unique_ptr<RunProgress> ownProgress_;
+    std::unique_ptr<RunProgressView> ownProgress_;
+    std::unique_ptr<NestingWindow> ownNestingWindow_;
 
     QMdiArea* mdiArea_;
     QToolBar* toolbar_ = nullptr;

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string_view>
 
-#include "translate/prompt.h"
+#include "base/prompt.h"
 
 namespace retracer::app {
 

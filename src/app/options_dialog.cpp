@@ -12,10 +12,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "base/prompt.h"
+#include "base/value_text.h"
 #include "settings/user_store.h"
 #include "text_grid_model.h"
-#include "translate/prompt.h"
-#include "translate/value_text.h"
 #include "viewer_control.h"
 
 namespace retracer::app {

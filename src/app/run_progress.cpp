@@ -22,14 +22,20 @@ void ProgressDialogRun::Begin(const QString& title, int total) {
     QApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
-bool ProgressDialogRun::Step(const QString& text, int done, int total) {
-    if (dialog_ == nullptr) return true;
+void ProgressDialogRun::Show(const QString& text, int done, int total) {
+    if (dialog_ == nullptr) return;
     // The run knows its count of rows only once it has looked at them.
     if (total > 0) dialog_->setMaximum(total);
     dialog_->setLabelText(text);
     dialog_->setValue(done);
     QApplication::processEvents();
-    return !dialog_->wasCanceled();
+}
+
+bool ProgressDialogRun::Cancelled() {
+    if (dialog_ == nullptr) return false;
+    // A Cancel pressed while the last row was translated waits among the pending events.
+    QApplication::processEvents();
+    return dialog_ != nullptr && dialog_->wasCanceled();
 }
 
 void ProgressDialogRun::End() {

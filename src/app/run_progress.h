@@ -7,24 +7,27 @@
 namespace retracer::app {
 
 // What a long run shows while it goes on: a step per row (or file) and a way to stop it.
-class RunProgress {
+class RunProgressView {
   public:
-    virtual ~RunProgress() = default;
+    virtual ~RunProgressView() = default;
     virtual void Begin(const QString& title, int total) = 0;
-    // Before step `done` (from 0) of `total`: false when the user asked to stop.
-    virtual bool Step(const QString& text, int done, int total) = 0;
+    // Step `done` (from 0) of `total` begins; `done` equal to `total` says the run is through.
+    virtual void Show(const QString& text, int done, int total) = 0;
+    // Asked before each step: true once the user asked to stop.
+    virtual bool Cancelled() = 0;
     virtual void End() = 0;
 };
 
-// A modal progress dialog with a Cancel button. Pending window events run at every step, so
-// the windows repaint and Cancel is heard, while the modality keeps the user from starting
-// anything else on the session the run is using.
-class ProgressDialogRun : public RunProgress {
+// A modal progress dialog with a Cancel button. Pending window events run at every step and
+// every question, so the windows repaint and Cancel is heard, while the modality keeps the user
+// from starting anything else on the session the run is using.
+class ProgressDialogRun : public RunProgressView {
   public:
     explicit ProgressDialogRun(QWidget* parent) : parent_(parent) {}
     ~ProgressDialogRun() override;
     void Begin(const QString& title, int total) override;
-    bool Step(const QString& text, int done, int total) override;
+    void Show(const QString& text, int done, int total) override;
+    bool Cancelled() override;
     void End() override;
 
   private:

@@ -3,7 +3,7 @@
 #include <QBrush>
 #include <QColor>
 
-#include "variables/control_panel_lists.h"
+#include "job/control_panel_lists.h"
 #include "worklist/text_grid.h"
 
 namespace retracer::app {

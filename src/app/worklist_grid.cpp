@@ -16,13 +16,13 @@
 #include <limits>
 #include <set>
 
+#include "base/prompt.h"
+#include "job/control_panel_lists.h"
+#include "job/worklist_editor.h"
 #include "popup_menu.h"
 #include "text_grid_model.h"
-#include "translate/prompt.h"
-#include "variables/control_panel_lists.h"
 #include "worklist/materials.h"
 #include "worklist/worklist.h"
-#include "worklist/worklist_editing.h"
 #include "worklist_table_model.h"
 
 namespace retracer::app {

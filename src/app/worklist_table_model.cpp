@@ -1,7 +1,7 @@
 #include "worklist_table_model.h"
 
+#include "job/control_panel_lists.h"
 #include "text_grid_model.h"
-#include "variables/control_panel_lists.h"
 #include "worklist/worklist.h"
 
 namespace retracer::app {

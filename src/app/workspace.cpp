@@ -2,12 +2,11 @@
 
 #include <QFileInfo>
 
+#include "base/file_lookup.h"
+#include "job/job_driver.h"
+#include "job/worklist_commands.h"
 #include "run_progress.h"
 #include "settings/ini_file.h"
-#include "translate/file_lookup.h"
-#include "translate/job_driver.h"
-#include "variables/job_variables.h"
-#include "worklist/worklist_files.h"
 
 namespace retracer::app {
 namespace {
@@ -30,17 +29,20 @@ QString PathText(const std::filesystem::path& path) {
 // Ends a run's progress however the run leaves.
 class ProgressScope {
   public:
-    ProgressScope(RunProgress* progress, const QString& title, int total) : progress_(progress) {
+    ProgressScope(RunProgressView* progress, const QString& title, int total)
+        : progress_(progress) {
         if (progress_ != nullptr) progress_->Begin(title, total);
     }
     ~ProgressScope() {
         if (progress_ != nullptr) progress_->End();
     }
+    // The view the run reports to; null when none was begun.
+    RunProgressView* View() const { return progress_; }
     ProgressScope(const ProgressScope&) = delete;
     ProgressScope& operator=(const ProgressScope&) = delete;
 
   private:
-    RunProgress* progress_;
+    RunProgressView* progress_;
 };
 
 }  // namespace
@@ -70,24 +72,35 @@ void Workspace::SetBusy(bool busy) {
     emit busyChanged(busy);
 }
 
-RunOptions Workspace::RunOptionsFor(const QStringList& selected) {
+RunOptions Workspace::RunOptionsFor(const QStringList& selected, RunProgressView* progress) {
     RunOptions options;
     options.sourceFolder = session_.settings.sourceDir;
-    options.raiseWindow = RaiseWindowByTitle;
-    options.beforeRow = [this, selected](int row, int done, int total) {
-        if (progress_ == nullptr) return true;
-        QString what;
-        if (row > 0) {
-            what = QStringLiteral("Row %1: %2")
-                       .arg(row)
-                       .arg(QString::fromStdString(
-                           session_.worklist.GetCell(row, WorklistColumn::kFilename)));
-        } else if (done < selected.size()) {
-            what = selected[done];
+    options.nestingWindow = nestingWindow_;
+    // One job at a time: the run then calls back on this thread, where the progress dialog may
+    // take the window events.
+    options.jobs = 1;
+    if (progress == nullptr) return options;
+    options.cancelled = [progress] { return progress->Cancelled(); };
+    options.progress = [this, progress, selected](const retracer::RunProgress& at) {
+        if (at.rowsDone >= at.rowsTotal) {
+            progress->Show(QStringLiteral("Translated %1 of %1").arg(at.rowsTotal), at.rowsDone,
+                           at.rowsTotal);
+            return;
         }
-        return progress_->Step(
-            QStringLiteral("Translating %1 of %2\n%3").arg(done + 1).arg(total).arg(what), done,
-            total);
+        QString what;
+        if (at.row > 0) {
+            what = QStringLiteral("Row %1: %2")
+                       .arg(at.row)
+                       .arg(QString::fromStdString(
+                           session_.worklist.GetCell(at.row, WorklistColumn::kFilename)));
+        } else if (at.rowsDone < selected.size()) {
+            what = selected[at.rowsDone];
+        }
+        progress->Show(QStringLiteral("Translating %1 of %2\n%3")
+                           .arg(at.rowsDone + 1)
+                           .arg(at.rowsTotal)
+                           .arg(what),
+                       at.rowsDone, at.rowsTotal);
     };
     return options;
 }
@@ -110,7 +123,7 @@ bool Workspace::RunSelection(const QStringList& selected) {
         ProgressScope scope(selected.size() > 1 ? progress_ : nullptr,
                             QStringLiteral("Translating program files"),
                             static_cast<int>(selected.size()));
-        RunOptions options = RunOptionsFor(selected);
+        RunOptions options = RunOptionsFor(selected, scope.View());
         options.forceSave = false;
         report = retracer::RunSelection(session_, runState_, PathOf(SourceFolder()),
                                         Names(selected), options);
@@ -123,8 +136,7 @@ bool Workspace::RunSelection(const QStringList& selected) {
 bool Workspace::ProgramFilesClicked(const QStringList& selected) {
     if (selected.size() > 1 || busy_) return false;
     if (!session_.settings.options.translateOnSelect) runState_.translateArmed = false;
-    job_.currentRow = 0;
-    job_.currentColumn = 0;
+    editor_.ForgetCurrentRow();
     emit currentRowChanged(0);
     return RunSelection(selected);
 }
@@ -150,7 +162,7 @@ bool Workspace::Process(const QStringList& selected, RunReport* out) {
                                      : QStringLiteral("Translating program files"),
                             total);
         report = ProcessButton(session_, runState_, PathOf(SourceFolder()), Names(selected),
-                               RunOptionsFor(selected));
+                               RunOptionsFor(selected, scope.View()));
     }
     SetBusy(false);
     Finish(report);
@@ -169,14 +181,15 @@ int Workspace::AddFiles(const QStringList& selected) {
         const std::filesystem::path folder = PathOf(SourceFolder());
         session_.stopRequested = false;
         editor_.AddToProc(session_, kAddStart, folder);
+        RunProgressView* progress = scope.View();
         for (int i = 0; i < selected.size(); ++i) {
-            if (progress_ != nullptr && selected.size() > 1 &&
-                !progress_->Step(QStringLiteral("Adding %1 of %2\n%3")
-                                     .arg(i + 1)
-                                     .arg(selected.size())
-                                     .arg(selected[i]),
-                                 i, static_cast<int>(selected.size()))) {
-                break;
+            if (progress != nullptr) {
+                if (progress->Cancelled()) break;
+                progress->Show(QStringLiteral("Adding %1 of %2\n%3")
+                                   .arg(i + 1)
+                                   .arg(selected.size())
+                                   .arg(selected[i]),
+                               i, static_cast<int>(selected.size()));
             }
             if (editor_.AddToProc(session_, selected[i].toStdString(), folder)) ++added;
             if (session_.stopRequested) break;
@@ -189,24 +202,24 @@ int Workspace::AddFiles(const QStringList& selected) {
 
 bool Workspace::CellClicked(int column, int row) {
     if (busy_) return false;
-    JobOutcome outcome;
+    JobResult result;
     SetBusy(true);
-    const bool previewed = editor_.CellClick(session_, job_, column, row, &outcome);
+    const bool previewed = editor_.CellClick(session_, column, row, &result);
     SetBusy(false);
-    emit currentRowChanged(job_.currentRow);
-    if (previewed) emit drawingMade(PathText(outcome.output));
+    emit currentRowChanged(editor_.CurrentRow());
+    if (previewed) emit drawingMade(PathText(result.output));
     return previewed;
 }
 
 bool Workspace::RetranslateCurrentRow() {
-    if (busy_ || job_.currentRow <= 0) return false;
+    if (busy_ || editor_.CurrentRow() <= 0) return false;
     SetBusy(true);
-    JobOutcome outcome;
-    job_.dimsFromJob = true;
-    const bool translated = TranslateRow(session_, job_, job_.currentRow, &outcome);
-    job_.dimsFromJob = false;
+    JobResult result;
+    // The row's own size: the Control Panel's edits are the row's, not the program's.
+    const bool translated =
+        TranslateRow(session_, editor_.CurrentRow(), editor_.CurrentMirror(), true, &result);
     SetBusy(false);
-    if (translated) emit drawingMade(PathText(outcome.output));
+    if (translated) emit drawingMade(PathText(result.output));
     return translated;
 }
 

@@ -4,21 +4,22 @@
 #include <QString>
 #include <QStringList>
 
+#include "job/session.h"
+#include "job/worklist_editor.h"
+#include "job/worklist_run.h"
 #include "settings/ini_file.h"
 #include "settings/options.h"
-#include "translate/job_state.h"
-#include "translate/session.h"
-#include "worklist/worklist_editing.h"
-#include "worklist/worklist_run.h"
 
 namespace retracer::app {
 
-class RunProgress;
+class RunProgressView;
 
 // The application's hold on the core: it owns the session and runs every job the windows ask
 // for: the selection run, the worklist run, adding files, the row preview, the worklist file
 // commands. Windows never call a translator themselves; they call this and show what comes back
-// (drawingMade, destinationChanged); the Control Panel follows the core lists it shows.
+// (drawingMade, destinationChanged); the Control Panel follows the core lists it shows. A job
+// only returns its result: the session commands used here raise its messages through the prompt
+// and show it on the Control Panel lists, and the workspace hands its drawing to the viewer.
 //
 // One job at a time: while a run goes on, a second one is refused, so nothing touches the
 // session while a run is using it.
@@ -40,7 +41,9 @@ class Workspace : public QObject {
     IniFile& SettingsFile() { return settingsFile_; }
 
     // Long runs report to `progress` (may be null: no progress shown, nothing cancels).
-    void SetProgress(RunProgress* progress) { progress_ = progress; }
+    void SetProgress(RunProgressView* progress) { progress_ = progress; }
+    // Worklist and selection runs that write Batch.lst raise this window (may be null).
+    void SetNestingWindow(NestingWindow* window) { nestingWindow_ = window; }
     bool Busy() const { return busy_; }
 
     QString SourceFolder() const { return QString::fromStdString(session_.settings.sourceDir); }
@@ -69,7 +72,7 @@ class Workspace : public QObject {
     // An edit in the Control Panel's lists changed the current row: translate it again with the
     // part size taken from the row.
     bool RetranslateCurrentRow();
-    int CurrentRow() const { return job_.currentRow; }
+    int CurrentRow() const { return editor_.CurrentRow(); }
 
     // The File menu's worklist commands once a file was chosen. Failures are silent for the
     // user; false tells the caller.
@@ -93,7 +96,9 @@ class Workspace : public QObject {
     void busyChanged(bool busy);
 
   private:
-    RunOptions RunOptionsFor(const QStringList& selected);
+    // The options of a run over `selected` (or the worklist), reporting to `progress` (may be
+    // null).
+    RunOptions RunOptionsFor(const QStringList& selected, RunProgressView* progress);
     bool RunSelection(const QStringList& selected);
     void Finish(const RunReport& report);
     void SetBusy(bool busy);
@@ -101,9 +106,9 @@ class Workspace : public QObject {
     Session session_;
     RunState runState_;
     WorklistEditor editor_;
-    JobState job_;
     IniFile settingsFile_;
-    RunProgress* progress_ = nullptr;
+    RunProgressView* progress_ = nullptr;
+    NestingWindow* nestingWindow_ = nullptr;
     bool busy_ = false;
 };
 

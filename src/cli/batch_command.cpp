@@ -8,24 +8,19 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/file_lookup.h"
 #include "cli/command_session.h"
-#include "translate/file_lookup.h"
-#include "translate/session.h"
+#include "job/session.h"
+#include "job/worklist_run.h"
 #include "worklist/worklist_files.h"
-#include "worklist/worklist_run.h"
 
 namespace retracer::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Text(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 bool IsCsv(const fs::path& file) {
-    std::string ext = Text(file.extension());
+    std::string ext = PathText(file.extension());
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ext == ".csv";
@@ -40,21 +35,21 @@ nlohmann::json Summary(const RunReport& report) {
         }
         jobs.push_back({{"row", t.row},
                         {"mirror", t.mirror},
-                        {"output", Text(t.output)},
+                        {"output", PathText(t.output)},
                         {"written", t.written},
                         {"diagnostics", diagnostics}});
     }
     nlohmann::json skipped = nlohmann::json::array();
     for (const RunReport::SkippedRow& s : report.skipped) {
         skipped.push_back({{"row", s.row},
-                           {"program", Text(s.program)},
+                           {"program", PathText(s.program)},
                            {"reason", s.missing ? "missing" : "not a program"}});
     }
     return {{"translations", jobs},
             {"skipped", skipped},
             {"duplicateNames", report.duplicateNames},
             {"stopped", report.stopped},
-            {"batchList", Text(report.batchList)}};
+            {"batchList", PathText(report.batchList)}};
 }
 
 }  // namespace
@@ -88,7 +83,7 @@ int RunBatch(const BatchOptions& options, const char* argv0, Prompt& prompt) {
     run.jobs = options.jobs > 0
                    ? options.jobs
                    : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    run.raiseWindow = RaiseWindowByTitle;
+    // No nesting application's window to raise: the tool runs where no one watches a desktop.
     RunState state;
     state.translateArmed = true;
     const RunReport report = RunWorklist(session, state, run);
@@ -96,10 +91,11 @@ int RunBatch(const BatchOptions& options, const char* argv0, Prompt& prompt) {
     if (options.json) {
         std::cout << Summary(report).dump(2) << "\n";
     } else {
-        for (const fs::path& output : report.WrittenOutputs()) std::cout << Text(output) << "\n";
+        for (const fs::path& output : report.WrittenOutputs())
+            std::cout << PathText(output) << "\n";
     }
     for (const RunReport::SkippedRow& s : report.skipped) {
-        std::cerr << "retracer-cli: row " << s.row << ": " << Text(s.program)
+        std::cerr << "retracer-cli: row " << s.row << ": " << PathText(s.program)
                   << (s.missing ? ": file not found\n" : ": not a program file\n");
     }
     if (options.verbose) {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "translate/prompt.h"
+#include "base/prompt.h"
 
 namespace retracer::cli {
 

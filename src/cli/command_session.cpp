@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <iostream>
 
+#include "base/file_lookup.h"
+#include "base/value_text.h"
 #include "settings/app_folder.h"
-#include "translate/file_lookup.h"
-#include "translate/value_text.h"
 
 namespace retracer::cli {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "base/prompt.h"
+#include "job/session.h"
 #include "settings/options.h"
 #include "settings/user_store.h"
-#include "translate/prompt.h"
-#include "translate/session.h"
 
 namespace retracer::cli {
 

@@ -13,17 +13,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/file_lookup.h"
+#include "base/text_codec.h"
+#include "base/value_text.h"
 #include "cli/batch_command.h"
 #include "cli/command_session.h"
+#include "job/job_driver.h"
 #include "settings/app_folder.h"
 #include "settings/ini_file.h"
 #include "settings/options.h"
 #include "settings/user_store.h"
-#include "translate/file_lookup.h"
-#include "translate/job_driver.h"
-#include "translate/text_codec.h"
 #include "translate/translation_state.h"
-#include "translate/value_text.h"
 #include "variables/eval_expression.h"
 
 namespace {
@@ -37,17 +37,10 @@ bool AssignVariable(const std::string& assignment, TranslationState& state) {
     const std::string name = assignment.substr(0, eq);
     const std::string value = assignment.substr(eq + 1);
     const char first = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
-    if (first == 'R' && name.size() > 1) {
-        const double n = retracer::NumericValue(name.substr(1));
-        if (n < 0 || n >= retracer::ProgramVariables::kAnyRSet) return false;
-        state.vars.r[static_cast<std::size_t>(n)] = value;
-        state.vars.r[retracer::ProgramVariables::kAnyRSet] = "1";
-        return true;
-    }
+    if (first == 'R' && name.size() > 1) return retracer::AssignRVariable(state.vars, name, value);
     if (name.size() != 1 || first < 'A' || first > 'T') return false;
-    state.vars.letters[static_cast<std::size_t>(first - 'A' + 1)] =
-        static_cast<float>(retracer::EvalExpression(value, state.Eval()));
-    return true;
+    return retracer::AssignLetterVariable(state.vars, first - 'A' + 1, value, state.machineType,
+                                          &state.evalFaults);
 }
 
 int RunEval(const std::vector<std::string>& expressions, const std::string& file,
@@ -159,20 +152,18 @@ int RunTranslate(const TranslateOptions& opts, const char* argv0) {
     int status = 0;
     nlohmann::json summary = nlohmann::json::array();
     for (const std::string& program : opts.programs) {
-        retracer::JobState job;
         retracer::ProgramJob request;
         request.program = retracer::PathFromText(program);
         request.mirror = opts.mirror;
-        const retracer::ProgramJobResult result =
-            retracer::TranslateProgramFile(session, job, request);
-        const bool ok = result.recognized && result.outcome.written;
+        const retracer::ProgramJobResult result = retracer::TranslateProgramFile(session, request);
+        const bool ok = result.recognized && result.job.written;
         if (!result.recognized) {
             std::cerr << "retracer-cli: " << program << ": not a program file (or missing)\n";
         }
         if (!ok) status = 1;
-        if (ok && !opts.json) std::cout << result.outcome.output.string() << "\n";
+        if (ok && !opts.json) std::cout << result.job.output.string() << "\n";
         if (opts.verbose) {
-            for (const retracer::Diagnostic& d : job.diagnostics) {
+            for (const retracer::Diagnostic& d : result.job.diagnostics) {
                 std::cerr << d.file << ":" << d.line << ": " << d.message << "\n";
             }
         }
@@ -180,20 +171,19 @@ int RunTranslate(const TranslateOptions& opts, const char* argv0) {
             nlohmann::json entry;
             entry["program"] = program;
             entry["recognized"] = result.recognized;
-            entry["written"] = result.outcome.written;
-            entry["output"] = result.outcome.output.string();
+            entry["written"] = result.job.written;
+            entry["output"] = result.job.output.string();
             entry["dialect"] = DialectName(session.header.dialect);
             entry["part"] = {{"length", session.header.partLength},
                              {"width", session.header.partWidth},
                              {"thickness", session.header.partThickness},
                              {"metric", session.header.metricUnits}};
-            entry["entities"] = result.outcome.entityCount;
+            entry["entities"] = result.job.entityCount;
             nlohmann::json layers = nlohmann::json::object();
-            for (const auto& [layer, count] : result.outcome.entitiesPerLayer)
-                layers[layer] = count;
+            for (const auto& [layer, count] : result.job.entitiesPerLayer) layers[layer] = count;
             entry["layers"] = layers;
             nlohmann::json diagnostics = nlohmann::json::array();
-            for (const retracer::Diagnostic& d : job.diagnostics) {
+            for (const retracer::Diagnostic& d : result.job.diagnostics) {
                 diagnostics.push_back({{"file", d.file}, {"line", d.line}, {"message", d.message}});
             }
             entry["diagnostics"] = diagnostics;

@@ -6,9 +6,10 @@
 #include <cstdio>
 #include <system_error>
 
+#include "base/atomic_file.h"
+#include "base/file_lookup.h"
+#include "base/value_text.h"
 #include "drawing/dxf_writer.h"
-#include "settings/atomic_file.h"
-#include "translate/value_text.h"
 
 namespace fs = std::filesystem;
 
@@ -16,8 +17,7 @@ namespace retracer {
 namespace {
 
 std::string Quoted(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return "\"" + std::string(text.begin(), text.end()) + "\"";
+    return "\"" + PathText(path) + "\"";
 }
 
 // Floats of at most 24 bits of integer part that are whole numbers are their own shortest text.
@@ -80,32 +80,35 @@ double FromSingle(float value) {
     return result;
 }
 
-void DrawingWriter::OpenDrawing(std::string& errText, const fs::path& file) {
+bool DrawingWriter::OpenDrawing(const fs::path& file) {
     if (stage_ != Stage::kNew) {
-        errText = "OpenDrawing: a drawing is already open for " + Quoted(file_);
-        return;
+        Fail("OpenDrawing: a drawing is already open for " + Quoted(file_));
+        return false;
     }
     const std::string reason = WhyNotWritable(file);
     if (!reason.empty()) {
-        errText = "Cannot write the drawing " + Quoted(file) + ": " + reason + ".";
-        return;
+        Fail("Cannot write the drawing " + Quoted(file) + ": " + reason + ".");
+        return false;
     }
     file_ = file;
     stage_ = Stage::kOpen;
-    errText.clear();
+    return true;
 }
 
-void DrawingWriter::StartDrawing(std::string& errText) {
+void DrawingWriter::StartDrawing() {
     if (stage_ != Stage::kOpen) {
-        errText = stage_ == Stage::kNew ? "StartDrawing: no drawing is open"
-                                        : "StartDrawing: the drawing was already started";
+        Fail(stage_ == Stage::kNew ? "StartDrawing: no drawing is open"
+                                   : "StartDrawing: the drawing was already started");
         return;
     }
     stage_ = Stage::kStarted;
-    errText.clear();
 }
 
-bool DrawingWriter::ReadyForEntity(std::string& errText, std::string_view operation) {
+void DrawingWriter::Fail(std::string message) {
+    if (error_.empty()) error_ = std::move(message);
+}
+
+bool DrawingWriter::ReadyForEntity(std::string_view operation) {
     const char* problem = nullptr;
     switch (stage_) {
         case Stage::kNew:
@@ -122,7 +125,7 @@ bool DrawingWriter::ReadyForEntity(std::string& errText, std::string_view operat
             break;
     }
     if (problem == nullptr) return true;
-    errText = std::string(operation) + problem;
+    Fail(std::string(operation) + problem);
     return false;
 }
 
@@ -137,110 +140,98 @@ void DrawingWriter::Add(std::string_view layer, int colour, EntityGeometry geome
     drawing_.entities.push_back(Entity{std::string(layer), colour, std::move(geometry)});
 }
 
-void DrawingWriter::AddLine(std::string& errText, float x1, float y1, float z1, float x2, float y2,
-                            float z2, std::string_view layer, int colour) {
-    if (!ReadyForEntity(errText, "AddLine")) return;
+void DrawingWriter::AddLine(float x1, float y1, float z1, float x2, float y2, float z2,
+                            std::string_view layer, int colour) {
+    if (!ReadyForEntity("AddLine")) return;
     Add(layer, colour,
         LineEntity{{FromSingle(x1), FromSingle(y1), FromSingle(z1)},
                    {FromSingle(x2), FromSingle(y2), FromSingle(z2)}});
-    errText.clear();
 }
 
-void DrawingWriter::AddCircle(std::string& errText, float x, float y, float z, float radius,
-                              std::string_view layer, int colour) {
-    if (!ReadyForEntity(errText, "AddCircle")) return;
+void DrawingWriter::AddCircle(float x, float y, float z, float radius, std::string_view layer,
+                              int colour) {
+    if (!ReadyForEntity("AddCircle")) return;
     Add(layer, colour,
         CircleEntity{{FromSingle(x), FromSingle(y), FromSingle(z)}, FromSingle(radius)});
-    errText.clear();
 }
 
-void DrawingWriter::AddText(std::string& errText, float x, float y, float z, float height,
-                            float rotation, std::string_view text, std::string_view layer,
-                            int colour) {
-    if (!ReadyForEntity(errText, "AddText")) return;
+void DrawingWriter::AddText(float x, float y, float z, float height, float rotation,
+                            std::string_view text, std::string_view layer, int colour) {
+    if (!ReadyForEntity("AddText")) return;
     Add(layer, colour,
         TextEntity{{FromSingle(x), FromSingle(y), FromSingle(z)},
                    FromSingle(height),
                    FromSingle(rotation),
                    std::string(text)});
-    errText.clear();
 }
 
-void DrawingWriter::AddSolid(std::string& errText, const std::array<Point3, 4>& corners,
-                             std::string_view layer, int colour) {
-    if (!ReadyForEntity(errText, "AddSolid")) return;
+void DrawingWriter::AddSolid(const std::array<Point3, 4>& corners, std::string_view layer,
+                             int colour) {
+    if (!ReadyForEntity("AddSolid")) return;
     SolidEntity solid;
     for (std::size_t k = 0; k < corners.size(); ++k)
         solid.corners[k] = Point3{FromSingleIfExact(corners[k].x), FromSingleIfExact(corners[k].y),
                                   FromSingleIfExact(corners[k].z)};
     Add(layer, colour, solid);
-    errText.clear();
 }
 
-void DrawingWriter::BeginPolyline(std::string& errText, std::string_view layer, int colour) {
-    if (!ReadyForEntity(errText, "BeginPolyline")) return;
+void DrawingWriter::BeginPolyline(std::string_view layer, int colour) {
+    if (!ReadyForEntity("BeginPolyline")) return;
     UseLayer(layer, colour);
     polyline_ = Entity{std::string(layer), colour, PolylineEntity{}};
     polylineOpen_ = true;
-    errText.clear();
 }
 
-void DrawingWriter::AddVertex(std::string& errText, float x, float y, float z,
-                              std::string_view /*layer*/, int /*colour*/, float bulge) {
+void DrawingWriter::AddVertex(float x, float y, float z, std::string_view /*layer*/, int /*colour*/,
+                              float bulge) {
     if (stage_ != Stage::kStarted || !polylineOpen_) {
-        errText = "AddVertex: no polyline is open";
+        Fail("AddVertex: no polyline is open");
         return;
     }
     std::get<PolylineEntity>(polyline_.geometry)
         .vertices.push_back(
             PolylineVertex{FromSingle(x), FromSingle(y), FromSingle(z), FromSingle(bulge)});
-    errText.clear();
 }
 
-void DrawingWriter::EndPolyline(std::string& errText) {
+void DrawingWriter::EndPolyline() {
     if (stage_ != Stage::kStarted || !polylineOpen_) {
-        errText = "EndPolyline: no polyline is open";
+        Fail("EndPolyline: no polyline is open");
         return;
     }
     polylineOpen_ = false;
     if (std::get<PolylineEntity>(polyline_.geometry).vertices.empty()) {
-        errText = "EndPolyline: the polyline has no vertices and was left out";
+        Fail("EndPolyline: the polyline has no vertices and was left out");
         return;
     }
     drawing_.entities.push_back(std::move(polyline_));
     polyline_ = Entity{};
-    errText.clear();
 }
 
-void DrawingWriter::AddDrawing(std::string& errText, const Drawing& part) {
-    if (!ReadyForEntity(errText, "AddDrawing")) return;
+void DrawingWriter::AddDrawing(const Drawing& part) {
+    if (!ReadyForEntity("AddDrawing")) return;
     for (const Layer& layer : part.layers) UseLayer(layer.name, layer.colour);
     for (const Entity& entity : part.entities) {
         UseLayer(entity.layer, entity.colour);
         drawing_.entities.push_back(entity);
     }
-    errText.clear();
 }
 
-void DrawingWriter::CloseDrawing(std::string& errText) {
+bool DrawingWriter::CloseDrawing() {
     if (stage_ != Stage::kStarted) {
-        errText = stage_ == Stage::kNew    ? "CloseDrawing: no drawing is open"
-                  : stage_ == Stage::kOpen ? "CloseDrawing: StartDrawing has not been called"
-                                           : "CloseDrawing: the drawing is already closed";
-        return;
+        Fail(stage_ == Stage::kNew    ? "CloseDrawing: no drawing is open"
+             : stage_ == Stage::kOpen ? "CloseDrawing: StartDrawing has not been called"
+                                      : "CloseDrawing: the drawing is already closed");
+        return false;
     }
-    if (polylineOpen_) {
-        std::string ignored;
-        EndPolyline(ignored);
-    }
+    if (polylineOpen_) EndPolyline();
     std::string error;
     const auto write = [this](const ContentSink& sink) { return WriteDxf(drawing_, sink); };
     if (!WriteFileAtomically(file_, write, &error)) {
-        errText = "Cannot write the drawing: " + error;
-        return;
+        Fail("Cannot write the drawing: " + error);
+        return false;
     }
     stage_ = Stage::kClosed;
-    errText.clear();
+    return true;
 }
 
 }  // namespace retracer

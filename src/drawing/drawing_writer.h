@@ -20,39 +20,40 @@ double FromSingle(float value);
 // entities and polylines (BeginPolyline, one or more AddVertex, EndPolyline, nothing else in
 // between), CloseDrawing. Entities are collected in memory; nothing reaches the disk before
 // CloseDrawing, which replaces the target file in one step, so a failed job never leaves a
-// half-written drawing. Each operation leaves a message in `errText` when it fails and clears it
-// when it succeeds; a call out of order (an entity before StartDrawing or inside a polyline, a
-// vertex outside one, anything after CloseDrawing) fails that way and changes nothing. Layers are
+// half-written drawing. The writer keeps the first failure of any operation (Error), so a job
+// reads it once at the end instead of after every call; a call out of order (an entity before
+// StartDrawing or inside a polyline, a vertex outside one, anything after CloseDrawing) fails
+// that way and changes nothing. Layers are
 // collected as they are used. Coordinates arrive as single-precision values, as the translators
 // hold them.
 class DrawingWriter {
   public:
-    // Checks that the file can be created or replaced; fails with a message otherwise.
-    void OpenDrawing(std::string& errText, const std::filesystem::path& file);
-    void StartDrawing(std::string& errText);
+    // Checks that the file can be created or replaced; false (the failure kept) otherwise.
+    bool OpenDrawing(const std::filesystem::path& file);
+    void StartDrawing();
 
-    void AddLine(std::string& errText, float x1, float y1, float z1, float x2, float y2, float z2,
+    void AddLine(float x1, float y1, float z1, float x2, float y2, float z2, std::string_view layer,
+                 int colour);
+    void AddCircle(float x, float y, float z, float radius, std::string_view layer, int colour);
+    void AddText(float x, float y, float z, float height, float rotation, std::string_view text,
                  std::string_view layer, int colour);
-    void AddCircle(std::string& errText, float x, float y, float z, float radius,
-                   std::string_view layer, int colour);
-    void AddText(std::string& errText, float x, float y, float z, float height, float rotation,
-                 std::string_view text, std::string_view layer, int colour);
     // Corners that hold a float's exact value are stored as FromSingle would store the float.
-    void AddSolid(std::string& errText, const std::array<Point3, 4>& corners,
-                  std::string_view layer, int colour);
-    void BeginPolyline(std::string& errText, std::string_view layer, int colour);
+    void AddSolid(const std::array<Point3, 4>& corners, std::string_view layer, int colour);
+    void BeginPolyline(std::string_view layer, int colour);
     // The vertex belongs to the open polyline; its own layer and colour are not used.
-    void AddVertex(std::string& errText, float x, float y, float z, std::string_view layer,
-                   int colour, float bulge);
-    void EndPolyline(std::string& errText);
+    void AddVertex(float x, float y, float z, std::string_view layer, int colour, float bulge);
+    void EndPolyline();
     // Adds the layers (with their colours, where new) and the entities of a drawing assembled
     // elsewhere, such as engraved lettering.
-    void AddDrawing(std::string& errText, const Drawing& part);
+    void AddDrawing(const Drawing& part);
 
     // Writes the drawing to the file given to OpenDrawing (through a temporary file beside it).
     // A polyline still open is ended first. When writing fails the old file stays as it was and
-    // the drawing stays open, so CloseDrawing may be tried again.
-    void CloseDrawing(std::string& errText);
+    // the drawing stays open, so CloseDrawing may be tried again. True when the file was written.
+    bool CloseDrawing();
+
+    // The first failure since the writer was made, or "" when every operation succeeded.
+    const std::string& Error() const { return error_; }
 
     // Room for `count` entities, so a large drawing is not copied as it grows. Memory that is
     // reserved but never filled costs address space only.
@@ -65,8 +66,10 @@ class DrawingWriter {
   private:
     enum class Stage { kNew, kOpen, kStarted, kClosed };
 
-    // True when an entity may be added now; otherwise sets `errText` naming `operation`.
-    bool ReadyForEntity(std::string& errText, std::string_view operation);
+    // Keeps `message` unless an earlier failure is kept already.
+    void Fail(std::string message);
+    // True when an entity may be added now; otherwise fails naming `operation`.
+    bool ReadyForEntity(std::string_view operation);
     // Registers the layer on first use (its first colour becomes the layer colour).
     void UseLayer(std::string_view layer, int colour);
     void Add(std::string_view layer, int colour, EntityGeometry geometry);
@@ -74,6 +77,7 @@ class DrawingWriter {
     Drawing drawing_;
     std::filesystem::path file_;
     Stage stage_ = Stage::kNew;
+    std::string error_;
     bool polylineOpen_ = false;
     Entity polyline_;  // the polyline being built between BeginPolyline and EndPolyline
     struct NameHash {

@@ -11,8 +11,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "settings/atomic_file.h"
-#include "translate/text_codec.h"
+#include "base/atomic_file.h"
+#include "base/file_lookup.h"
+#include "base/text_codec.h"
 
 namespace retracer {
 namespace {
@@ -29,12 +30,6 @@ struct Group {
     int code = 0;
     std::string_view value;
 };
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
 
 // dxflib gives text angles in radians; the file had degrees, usually short decimals, so the
 // conversion back is rounded to a billionth of a degree to give the written value again.
@@ -67,7 +62,7 @@ bool SplitGroups(std::string_view text, std::vector<Group>& groups, std::string&
     std::size_t line = 0;
     while (cursor.Next(codeLine)) {
         ++line;
-        const std::string_view code = Trim(codeLine);
+        const std::string_view code = TrimBlanks(codeLine);
         int value = 0;
         const auto parsed = std::from_chars(code.data(), code.data() + code.size(), value);
         const bool isCode =
@@ -96,16 +91,16 @@ bool SplitGroups(std::string_view text, std::vector<Group>& groups, std::string&
             return false;
         }
         groups.push_back(Group{value, valueLine});
-        if (value == 0 && Trim(valueLine) == "EOF") break;
+        if (value == 0 && TrimBlanks(valueLine) == "EOF") break;
     }
     std::size_t first = 0;
     while (first < groups.size() && groups[first].code == 999) ++first;  // comments
     if (first == groups.size() || groups[first].code != 0 ||
-        Trim(groups[first].value) != "SECTION") {
+        TrimBlanks(groups[first].value) != "SECTION") {
         why = "it is not a DXF file (it does not begin with a SECTION)";
         return false;
     }
-    if (groups.back().code != 0 || Trim(groups.back().value) != "EOF") {
+    if (groups.back().code != 0 || TrimBlanks(groups.back().value) != "EOF") {
         why = "the file is cut short (it ends without EOF)";
         return false;
     }
@@ -127,7 +122,7 @@ constexpr std::size_t kMaxValueBytes = 1000;
 
 // The value of a number written in the file (0 when it is not one).
 double Number(std::string_view text) {
-    text = Trim(text);
+    text = TrimBlanks(text);
     double value = 0;
     const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
     return parsed.ec == std::errc() && std::isfinite(value) ? value : 0;
@@ -166,10 +161,10 @@ class Rewriter {
             }
             std::size_t end = i + 1;
             while (end < groups_.size() && groups_[end].code != 0) ++end;
-            const std::string_view type = Trim(groups_[i].value);
+            const std::string_view type = TrimBlanks(groups_[i].value);
             if (type == "SECTION") {
                 section = end > i + 1 && groups_[i + 1].code == 2
-                              ? std::string(Trim(groups_[i + 1].value))
+                              ? std::string(TrimBlanks(groups_[i + 1].value))
                               : std::string();
                 if (section == "TABLES" || section == "BLOCKS" || section == "ENTITIES")
                     Emit(i, i + 2);
@@ -203,7 +198,7 @@ class Rewriter {
             while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) --cut;
             value = value.substr(0, cut);
         }
-        out_.append(text ? value : Trim(value));
+        out_.append(text ? value : TrimBlanks(value));
         if (text) out_ += kTextMark;
         out_ += '\n';
     }
@@ -216,7 +211,7 @@ class Rewriter {
         for (std::size_t k = begin; k < end; ++k) {
             const Group& g = groups_[k];
             if (g.code == 102) {
-                inApplicationGroup = Trim(g.value).substr(0, 1) == "{";
+                inApplicationGroup = TrimBlanks(g.value).substr(0, 1) == "{";
                 continue;
             }
             if (inApplicationGroup) continue;
@@ -774,8 +769,7 @@ bool ReadDxf(const std::filesystem::path& file, Drawing& drawing, std::string& e
         return false;
     }
     if (!ReadDxfText(bytes, drawing, why)) {
-        const std::u8string name = file.u8string();
-        error = "Cannot read the drawing \"" + std::string(name.begin(), name.end()) + "\": " + why;
+        error = "Cannot read the drawing \"" + PathText(file) + "\": " + why;
         return false;
     }
     error.clear();

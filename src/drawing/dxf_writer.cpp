@@ -14,11 +14,12 @@
 #include <mutex>
 #include <ostream>
 #include <string_view>
-#include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
+
+#include "base/worker_pool.h"
 
 namespace retracer {
 namespace {
@@ -631,101 +632,120 @@ constexpr std::size_t kEntitiesPerRun = 2048;
 constexpr std::size_t kParallelFrom = 16 * kEntitiesPerRun;
 constexpr unsigned kMaxFormatThreads = 8;
 
-void FormatInParallel(const std::vector<Entity>& entities, unsigned threads, DxfEmitter& out) {
-    const std::size_t runs = (entities.size() + kEntitiesPerRun - 1) / kEntitiesPerRun;
-    const std::size_t window = 4 * static_cast<std::size_t>(threads);
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::string> texts(runs);
-    std::vector<char> ready(runs, 0);
-    std::vector<std::string> spare;  // texts already written, kept for their memory
-    std::size_t next = 0;
-    std::size_t consumed = 0;
-    bool stop = false;
-    std::exception_ptr failure;
+class ParallelFormatter {
+  public:
+    ParallelFormatter(const std::vector<Entity>& entities, unsigned threads)
+        : entities_(entities),
+          runs_((entities.size() + kEntitiesPerRun - 1) / kEntitiesPerRun),
+          window_(4 * static_cast<std::size_t>(threads)),
+          texts_(runs_),
+          ready_(runs_, 0) {}
 
-    const auto format = [&] {
+    // Formats on `threads` helper threads and writes the texts to `out` in order.
+    void WriteTo(DxfEmitter& out, unsigned threads) {
+        const WorkerThreads helpers(threads, [this](unsigned) { Work(); });
+        // Ends before the helpers are joined, also on the way out of an exception.
+        const struct StopOnExit {
+            ParallelFormatter& formatter;
+            ~StopOnExit() { formatter.Stop(); }
+        } stop{*this};
+        if (helpers.Size() == 0) {
+            EntityWriter writer(out);
+            for (const Entity& entity : entities_) writer.Write(entity);
+            return;
+        }
+        for (std::size_t run = 0; run < runs_; ++run) {
+            std::string text = Await(run);
+            out.WriteThrough(text);
+            Release(std::move(text));
+        }
+    }
+
+  private:
+    // A helper's loop; a failure (out of memory, most likely) stops the others and reaches the
+    // writing thread.
+    void Work() {
+        try {
+            FormatRuns();
+        } catch (...) {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            failure_ = std::current_exception();
+            stop_ = true;
+            changed_.notify_all();
+        }
+    }
+
+    void FormatRuns() {
         DxfEmitter emitter(&FlushToString, nullptr);
         EntityWriter writer(emitter);
-        for (;;) {
-            std::size_t run = 0;
-            std::string buffer;
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                changed.wait(lock,
-                             [&] { return stop || next >= runs || next < consumed + window; });
-                if (stop || next >= runs) return;
-                run = next++;
-                if (!spare.empty()) buffer = std::move(spare.back()), spare.pop_back();
-            }
+        std::size_t run = 0;
+        std::string buffer;
+        while (TakeRun(run, buffer)) {
             buffer.clear();
             emitter.SetTarget(&buffer);
-            const std::size_t end = std::min(entities.size(), (run + 1) * kEntitiesPerRun);
-            for (std::size_t k = run * kEntitiesPerRun; k < end; ++k) writer.Write(entities[k]);
+            const std::size_t end = std::min(entities_.size(), (run + 1) * kEntitiesPerRun);
+            for (std::size_t k = run * kEntitiesPerRun; k < end; ++k) writer.Write(entities_[k]);
             emitter.Finish();
             {
-                const std::lock_guard<std::mutex> lock(mutex);
-                texts[run] = std::move(buffer);
-                ready[run] = 1;
+                const std::lock_guard<std::mutex> lock(mutex_);
+                texts_[run] = std::move(buffer);
+                ready_[run] = 1;
             }
-            changed.notify_all();
+            changed_.notify_all();
         }
-    };
-    const auto work = [&] {
-        try {
-            format();
-        } catch (...) {  // out of memory, most likely: the caller hears of it
-            const std::lock_guard<std::mutex> lock(mutex);
-            failure = std::current_exception();
-            stop = true;
-            changed.notify_all();
-        }
-    };
-
-    std::vector<std::thread> pool;
-    struct Joiner {  // also on the way out of an exception
-        std::vector<std::thread>& pool;
-        std::mutex& mutex;
-        std::condition_variable& changed;
-        bool& stop;
-        ~Joiner() {
-            {
-                const std::lock_guard<std::mutex> lock(mutex);
-                stop = true;
-            }
-            changed.notify_all();
-            for (std::thread& t : pool) t.join();
-        }
-    } joiner{pool, mutex, changed, stop};
-    for (unsigned k = 0; k < threads; ++k) {
-        try {
-            pool.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;  // as many threads as the system gives
-        }
-    }
-    if (pool.empty()) {
-        EntityWriter writer(out);
-        for (const Entity& entity : entities) writer.Write(entity);
-        return;
     }
 
-    for (std::size_t run = 0; run < runs; ++run) {
-        std::string text;
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [&] { return ready[run] != 0 || failure != nullptr; });
-            if (failure) std::rethrow_exception(failure);
-            text = std::move(texts[run]);
-        }
-        out.WriteThrough(text);
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
-            ++consumed;
-            spare.push_back(std::move(text));
-        }
-        changed.notify_all();
+    // The next run to format, once it is within the window of runs not yet written, with a
+    // buffer already written out for its memory. False when there is none or the work stopped.
+    bool TakeRun(std::size_t& run, std::string& buffer) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return stop_ || next_ >= runs_ || next_ < consumed_ + window_; });
+        if (stop_ || next_ >= runs_) return false;
+        run = next_++;
+        if (!spare_.empty()) buffer = std::move(spare_.back()), spare_.pop_back();
+        return true;
     }
+
+    std::string Await(std::size_t run) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return ready_[run] != 0 || failure_ != nullptr; });
+        if (failure_) std::rethrow_exception(failure_);
+        return std::move(texts_[run]);
+    }
+
+    void Release(std::string&& text) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            ++consumed_;
+            spare_.push_back(std::move(text));
+        }
+        changed_.notify_all();
+    }
+
+    void Stop() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+    }
+
+    const std::vector<Entity>& entities_;
+    const std::size_t runs_;
+    const std::size_t window_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> texts_;
+    std::vector<char> ready_;
+    std::vector<std::string> spare_;  // texts already written, kept for their memory
+    std::size_t next_ = 0;
+    std::size_t consumed_ = 0;
+    bool stop_ = false;
+    std::exception_ptr failure_;
+};
+
+void FormatInParallel(const std::vector<Entity>& entities, unsigned threads, DxfEmitter& out) {
+    ParallelFormatter(entities, threads).WriteTo(out, threads);
 }
 
 class DxfFileWriter {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "translate/value_text.h"
+#include "base/value_text.h"
 
 namespace retracer {
 

@@ -3,9 +3,8 @@
 #include <charconv>
 #include <cmath>
 
-#include "drawing/tool_table.h"
+#include "base/value_text.h"
 #include "settings/options.h"
-#include "translate/value_text.h"
 
 namespace retracer {
 namespace {
@@ -48,23 +47,10 @@ std::string ThicknessSuffix(float v) {
     return LayerSuffix("_Z", v);
 }
 
-std::string DepthSuffix(const TranslationState& state, bool depthInVertices) {
-    if (depthInVertices) return {};
-    return "_Z" + LayerNumber(state.curZ, ZeroForm::kShown);
-}
-
 std::string SpindleSuffix(int speed) {
     if (speed == 0) return {};
     if (speed > 30 && speed % 1000 == 0) speed /= 1000;
     return "_S" + std::to_string(speed);
-}
-
-std::string TakePendingTag(PendingTag& tag) {
-    if (tag.text.empty()) return {};
-    std::string out = tag.text + LayerNumber(tag.number);
-    tag.text.clear();
-    tag.number = 0;
-    return out;
 }
 
 LayerRoots LayerRoots::FromSettings(const IniFile& ini) {
@@ -74,31 +60,6 @@ LayerRoots LayerRoots::FromSettings(const IniFile& ini) {
     roots.hbore = RootName(ini, "HBORE");
     roots.vbore = RootName(ini, "VBORE");
     return roots;
-}
-
-std::string RouteLayerName(TranslationState& state, const LayerRoots& roots, bool depthInVertices,
-                           float lineFeed) {
-    std::string name = roots.route;
-    name += state.routeSeq;
-    name += DepthSuffix(state, depthInVertices);
-    name += state.toolName;
-    name += TakePendingTag(state.pendingTag);
-    name += LayerSuffix("_Ex", static_cast<float>(state.edgeCode));
-    name += LayerSuffix("_FR", state.feedRate);
-    name += LayerSuffix("_FD", state.feedDown);
-    name += LayerSuffix("_F", lineFeed);
-    name += SpindleSuffix(state.spindleSpeed);
-    return name;
-}
-
-std::string DrillToolPart(std::string_view toolText, bool toolNumberToDiameter) {
-    if (toolNumberToDiameter || !NamesDrillTools(toolText)) return {};
-    std::string part;
-    for (int tool : DrillToolNumbers(toolText)) {
-        part += 'T';
-        part += std::to_string(tool);
-    }
-    return part;
 }
 
 std::string DrillLayerName(std::string_view root, float depth, std::string_view toolPart,

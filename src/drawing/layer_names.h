@@ -3,8 +3,6 @@
 #include <string>
 #include <string_view>
 
-#include "translate/translation_state.h"
-
 namespace retracer {
 
 class IniFile;
@@ -28,17 +26,9 @@ std::string LayerSuffix(std::string_view text, float v);
 // "_Z" and the number of v; empty when v is 0.
 std::string ThicknessSuffix(float v);
 
-// "_Z" and the number of the current depth, "_Z0" included; empty when depth goes into the
-// vertices instead.
-std::string DepthSuffix(const TranslationState& state, bool depthInVertices);
-
 // "_S" and the spindle speed; speeds in whole thousands above 30 are written in thousands
 // (18000 gives "_S18", 1500 "_S1500"). Empty for speed 0.
 std::string SpindleSuffix(int speed);
-
-// The pending compensation tag with its number ("_L", 3 gives "_L3"; number 0 adds no digits),
-// then cleared, so it goes into exactly one layer.
-std::string TakePendingTag(PendingTag& tag);
 
 // The layer roots of one installation, resolved once per job from the settings file's
 // LayerNameRoot section; default-constructed they are the built-in words.
@@ -50,17 +40,6 @@ struct LayerRoots {
 
     static LayerRoots FromSettings(const IniFile& ini);
 };
-
-// Layer of a route path: root, route sequence, depth, tool, pending tag (consumed), edge code,
-// feed rate, feed down, the F word of the current line and the spindle speed, e.g.
-// "ROUTE_Z18T3_L_FD2000_S18".
-std::string RouteLayerName(TranslationState& state, const LayerRoots& roots, bool depthInVertices,
-                           float lineFeed);
-
-// The drill tools as a layer part: "T" and the value of every two-character group of the tool
-// text ("0512" gives "T5T12", "21" gives "T21"). Empty when tools are shown as diameters, when
-// the text is shorter than two characters, or when its value is not above 0.
-std::string DrillToolPart(std::string_view toolText, bool toolNumberToDiameter);
 
 // Layer of a drilled hole on the given root (VBORE or HBORE): depth, tool part, "_Ex" and the edge
 // flag when it is not 0, and the drilling feed, e.g. "VBORE_Z12T21".

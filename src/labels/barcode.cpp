@@ -56,8 +56,8 @@ std::string Code39Pattern(std::string_view text) {
     return pattern;
 }
 
-void DrawBarcode(DrawingWriter& writer, std::string& errText, std::string_view text, double x0,
-                 double y0, double partLength, double partWidth) {
+void DrawBarcode(DrawingWriter& writer, std::string_view text, double x0, double y0,
+                 double partLength, double partWidth) {
     const std::string pattern = Code39Pattern(text);
     if (pattern.empty()) return;
     const double h = partWidth / 20;
@@ -73,7 +73,7 @@ void DrawBarcode(DrawingWriter& writer, std::string& errText, std::string_view t
         // top first; in outline order the bar would come out as a bow tie no scanner reads.
         const std::array<Point3, 4> corners{Point3{left, top, 0}, Point3{left, bottom, 0},
                                             Point3{right, top, 0}, Point3{right, bottom, 0}};
-        writer.AddSolid(errText, corners, "Barcode", 7);
+        writer.AddSolid(corners, "Barcode", 7);
     }
 }
 

@@ -18,7 +18,7 @@ std::string Code39Pattern(std::string_view text);
 // over a total width of L/4, each bar module one solid on layer "Barcode", colour 7, centred on
 // x0 + i·m for module i = 1, 2, … of width m, its corners in DXF order so it fills the whole
 // bar. Nothing is drawn for an empty pattern.
-void DrawBarcode(DrawingWriter& writer, std::string& errText, std::string_view text, double x0,
-                 double y0, double partLength, double partWidth);
+void DrawBarcode(DrawingWriter& writer, std::string_view text, double x0, double y0,
+                 double partLength, double partWidth);
 
 }  // namespace retracer

@@ -1,15 +1,12 @@
 #include "labels/label_block.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
 
+#include "base/text_codec.h"
+#include "base/value_text.h"
 #include "drawing/drawing_writer.h"
 #include "labels/barcode.h"
 #include "settings/user_store.h"
-#include "translate/text_codec.h"
-#include "translate/value_text.h"
-#include "worklist/worklist.h"
 
 namespace retracer {
 namespace {
@@ -31,11 +28,10 @@ std::string_view LastPathPart(std::string_view path) {
 // Every text of the block goes in with z 0 and no rotation.
 struct TextOut {
     DrawingWriter& writer;
-    std::string& errText;
     void operator()(double x, double y, double height, std::string_view text,
                     std::string_view layer, int colour) const {
-        writer.AddText(errText, static_cast<float>(x), static_cast<float>(y), 0,
-                       static_cast<float>(height), 0, text, layer, colour);
+        writer.AddText(static_cast<float>(x), static_cast<float>(y), 0, static_cast<float>(height),
+                       0, text, layer, colour);
     }
 };
 
@@ -52,55 +48,41 @@ void AddRelayInstructions(const TextOut& out, const LabelBlockInput& in) {
     out(in.partLength / 3, -10 / u, 4 / u, offset, kLayer, 1);
 }
 
-void AddJobTexts(const TextOut& out, const LabelBlockInput& in, const Worklist& worklist,
-                 const LayerKeyLookup& layerFor) {
+void AddJobTexts(const TextOut& out, const LabelBlockInput& in, const LayerKeyLookup& layerFor) {
     const double u = in.unitDivisor;
     if (in.jobNumber == 0) {
         out(0, -9 / u, 6 / u, in.programComment, layerFor("PartDescription"), 3);
         return;
     }
-    const int row = std::abs(in.jobNumber);
-    struct JobText {
+    const JobTexts& texts = in.texts;
+    const std::string quantity = std::to_string(texts.quantity);
+    const struct {
         std::string_view key;
-        int column;  // 0: the quantity
+        const std::string& text;
         double y;
+    } kJobTexts[] = {
+        {"JobName", texts.job, -36},           {"RoomName", texts.room, -45},
+        {"CabinetName", texts.cabinet, -54},   {"PartDescription", texts.partDescription, -9},
+        {"PartMaterial", texts.material, -27}, {"PartQuantity", quantity, -18},
     };
-    static constexpr JobText kJobTexts[] = {
-        {"JobName", WorklistColumn::kJob, -36},
-        {"RoomName", WorklistColumn::kRoom, -45},
-        {"CabinetName", WorklistColumn::kCabinet, -54},
-        {"PartDescription", WorklistColumn::kPartDescription, -9},
-        {"PartMaterial", WorklistColumn::kMaterial, -27},
-        {"PartQuantity", 0, -18},
-    };
-    for (const JobText& t : kJobTexts) {
-        const std::string text = t.column != 0
-                                     ? worklist.GetCell(row, t.column)
-                                     : std::to_string(JobQuantity(worklist, row, in.mirrorJob));
-        out(0, t.y / u, 6 / u, text, layerFor(t.key), 3);
-    }
+    for (const auto& t : kJobTexts) out(0, t.y / u, 6 / u, t.text, layerFor(t.key), 3);
 }
 
 }  // namespace
 
-std::string ComposeLabelText(const LabelField& field, const Worklist& worklist, int row) {
+std::string ComposeLabelText(const LabelField& field, const JobTexts& texts) {
     std::string values;
     for (std::size_t k = 1; k < field.columns.size(); ++k) {
-        const int column = worklist.FindColumn(field.columns[k]);
-        if (column == 0) continue;
-        std::string cell = UpperAscii(worklist.GetCell(row, column));
+        const std::string wanted = UpperAscii(field.columns[k]);
+        const auto column =
+            std::find_if(texts.columns.begin(), texts.columns.end(),
+                         [&](const auto& c) { return UpperAscii(c.first) == wanted; });
+        if (column == texts.columns.end()) continue;
+        std::string cell = UpperAscii(column->second);
         if (const auto cnc = cell.find(".CNC"); cnc != std::string::npos) cell.erase(cnc);
         if (!cell.empty()) values += "   " + cell;
     }
     return std::string(TrimSpaces(values + "  " + field.caption));
-}
-
-long JobQuantity(const Worklist& worklist, int row, bool mirrorJob) {
-    const double value = NumericValue(
-        worklist.GetCell(row, mirrorJob ? WorklistColumn::kMir : WorklistColumn::kNorm));
-    // Halves go to the even neighbour, as the worklist's number cells always have.
-    const double rounded = std::nearbyint(value);
-    return std::isfinite(rounded) && std::fabs(rounded) < 2e9 ? static_cast<long>(rounded) : 0;
 }
 
 int NextHbdCounter(int counter) {
@@ -113,17 +95,15 @@ std::string LabelFileName(std::string_view outputPath) {
     return std::string(name);
 }
 
-void AddLabelBlock(DrawingWriter& writer, std::string& errText, const LabelBlockInput& in,
-                   const Worklist& worklist, const LayerKeyLookup& layerFor,
+void AddLabelBlock(DrawingWriter& writer, const LabelBlockInput& in, const LayerKeyLookup& layerFor,
                    std::vector<LabelField>& fields, int& hbdCounter) {
-    const TextOut out{writer, errText};
+    const TextOut out{writer};
     const double length = in.partLength;
     const double width = in.partWidth;
 
     AddRelayInstructions(out, in);
-    AddJobTexts(out, in, worklist, layerFor);
-    const int row = std::abs(in.jobNumber);
-    for (LabelField& field : fields) field.text = ComposeLabelText(field, worklist, row);
+    AddJobTexts(out, in, layerFor);
+    for (LabelField& field : fields) field.text = ComposeLabelText(field, in.texts);
 
     const double th = static_cast<float>(length / 70);
     const std::string size =
@@ -135,9 +115,9 @@ void AddLabelBlock(DrawingWriter& writer, std::string& errText, const LabelBlock
     if (in.attachBarcode) {
         const std::string name(LastPathPart(in.programPath));
         const double x = length / 1.4;
-        DrawBarcode(writer, errText, "%11" + name + " P", x, 1.1 * width, length, width);
-        DrawBarcode(writer, errText, "%11" + name + " W", x, 1.02 * width, length, width);
-        DrawBarcode(writer, errText, name, x, -width / 12, length, width);
+        DrawBarcode(writer, "%11" + name + " P", x, 1.1 * width, length, width);
+        DrawBarcode(writer, "%11" + name + " W", x, 1.02 * width, length, width);
+        DrawBarcode(writer, name, x, -width / 12, length, width);
         out(length / 1.5, 1.1 * width, th, "N", "Retracer", 7);
         out(length / 1.5, 1.03 * width, th, "M", "Retracer", 7);
     }
@@ -149,12 +129,15 @@ void AddLabelBlock(DrawingWriter& writer, std::string& errText, const LabelBlock
 
 int LoadHbdCounter(const UserSettingsStore& store) {
     // A hand-edited or damaged value starts the count afresh rather than overflowing.
-    const double value = NumericValue(store.Get("Retracer", "Defaults", "Counter4HBD", "0"));
+    const double value =
+        NumericValue(store.Get(kRetracerApp, kDefaultsSection, "Counter4HBD", "0"));
     return value >= 0 && value <= kHbdCounterLimit ? static_cast<int>(value) : 0;
 }
 
-void SaveHbdCounter(UserSettingsStore& store, int counter) {
-    store.Save("Retracer", "Defaults", "Counter4HBD", std::to_string(counter));
+void SaveHbdCounter(UserSettingsStore& store, int counter, HbdCounterText form) {
+    const std::string text = std::to_string(counter);
+    store.Save(kRetracerApp, kDefaultsSection, "Counter4HBD",
+               form == HbdCounterText::kBatch ? " " + text : text);
 }
 
 }  // namespace retracer

@@ -5,11 +5,11 @@
 #include <type_traits>
 #include <utility>
 
+#include "base/atomic_file.h"
+#include "base/file_lookup.h"
+#include "base/text_codec.h"
 #include "drawing/dxf_reader.h"
 #include "drawing/dxf_writer.h"
-#include "settings/atomic_file.h"
-#include "translate/file_lookup.h"
-#include "translate/text_codec.h"
 
 namespace retracer {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "drawing/drawing.h"
-#include "labels/label_field.h"
+#include "translate/label_field.h"
 
 namespace retracer {
 

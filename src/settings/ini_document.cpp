@@ -1,6 +1,6 @@
 #include "settings/ini_document.h"
 
-#include "translate/text_codec.h"
+#include "base/text_codec.h"
 
 namespace retracer {
 namespace {
@@ -22,13 +22,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     for (std::size_t i = 0; i < a.size(); ++i)
         if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
     return true;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == text.npos) return {};
-    const std::size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
 }
 
 std::string_view FirstCharacters(std::string_view utf8, std::size_t count) {

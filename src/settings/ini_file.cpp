@@ -4,7 +4,7 @@
 #include <mutex>
 #include <system_error>
 
-#include "settings/atomic_file.h"
+#include "base/atomic_file.h"
 #include "settings/ini_document.h"
 
 #ifndef _WIN32

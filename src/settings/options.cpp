@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <limits>
 
-#include "translate/value_text.h"
+#include "base/value_text.h"
 
 namespace retracer {
 namespace {

@@ -8,6 +8,10 @@
 
 namespace retracer {
 
+// Where Retracer keeps its own per-user values (application, section).
+inline constexpr std::string_view kRetracerApp = "Retracer";
+inline constexpr std::string_view kDefaultsSection = "Defaults";
+
 // Per-user values (last folders of the file dialogs, the viewer background colour, the running
 // HBD counter) kept by application, section and key. Section and key names match without regard
 // to ASCII case; the application name is taken as written, since it names a file.

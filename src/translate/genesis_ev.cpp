@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <span>
+#include <utility>
 
+#include "base/text_codec.h"
+#include "base/value_text.h"
 #include "drawing/geometry.h"
-#include "drawing/route_path.h"
 #include "translate/line_fields.h"
-#include "translate/text_codec.h"
-#include "translate/value_text.h"
+#include "translate/route_path.h"
 
 namespace retracer {
 namespace {
@@ -117,82 +117,63 @@ void GenesisEvTranslator::PrepareLine(const std::string& raw) {
 // Section and header words. Returns true when the word is one of them; any other word is the
 // text up to the first blank (a macro code with its brace).
 bool GenesisEvTranslator::HandleKeyWord(std::string_view& keyWord) {
-    enum class Word {
-        kNone,
-        kHeader,
-        kOffsOn,
-        kOffsOff,
-        kVarvOn,
-        kVarvOff,
-        kVarOn,
-        kVarOff,
-        kSideEnd,
-        kSide
-    };
-    struct SectionWord {
-        std::string_view word;
-        Word action;
-    };
-    static constexpr SectionWord kWords[] = {
-        {"$", Word::kNone},        {"::UNm", Word::kHeader},  {"::UNi", Word::kHeader},
-        {"OFFS{", Word::kOffsOn},  {"}OFFS", Word::kOffsOff}, {"VARV{", Word::kVarvOn},
-        {"}VARV", Word::kVarvOff}, {"VAR{", Word::kVarOn},    {"}VAR", Word::kVarOff},
-        {"}SIDE", Word::kSideEnd},
-    };
-    Word action = Word::kNone;
-    bool found = false;
-    const bool macroCode = !keyWord.empty() && keyWord.front() == 'W';  // most lines
-    for (const SectionWord& w : macroCode ? std::span<const SectionWord>() : std::span(kWords)) {
-        if (w.word == keyWord) {
-            action = w.action;
-            found = true;
-            break;
-        }
-    }
-    int side = 0;
-    if (!found && keyWord.size() == 7 && keyWord.substr(0, 5) == "SIDE#" && keyWord[6] == '{' &&
-        keyWord[5] >= '1' && keyWord[5] <= '6') {
-        side = keyWord[5] - '0';
-        action = Word::kSide;
-        found = true;
-    }
-    if (!found) {
+    const std::optional<SectionWord> word = FindSectionWord(keyWord);
+    if (!word) {
         keyWord = std::string_view(text_).substr(0, text_.find(' '));
         return false;
     }
-    switch (action) {
-        case Word::kNone:
+    ApplySectionWord(*word, keyWord);
+    return true;
+}
+
+std::optional<GenesisEvTranslator::SectionWord> GenesisEvTranslator::FindSectionWord(
+    std::string_view keyWord) {
+    static constexpr std::pair<std::string_view, SectionAction> kWords[] = {
+        {"$", SectionAction::kNone},        {"::UNm", SectionAction::kHeader},
+        {"::UNi", SectionAction::kHeader},  {"OFFS{", SectionAction::kOffsOn},
+        {"}OFFS", SectionAction::kOffsOff}, {"VARV{", SectionAction::kVarvOn},
+        {"}VARV", SectionAction::kVarvOff}, {"VAR{", SectionAction::kVarOn},
+        {"}VAR", SectionAction::kVarOff},   {"}SIDE", SectionAction::kSideEnd},
+    };
+    if (!keyWord.empty() && keyWord.front() == 'W')
+        return std::nullopt;  // a macro code: most lines
+    for (const auto& [text, action] : kWords) {
+        if (text == keyWord) return SectionWord{action, 0};
+    }
+    if (keyWord.size() == 7 && keyWord.substr(0, 5) == "SIDE#" && keyWord[6] == '{' &&
+        keyWord[5] >= '1' && keyWord[5] <= '6') {
+        return SectionWord{SectionAction::kSide, keyWord[5] - '0'};
+    }
+    return std::nullopt;
+}
+
+void GenesisEvTranslator::ApplySectionWord(const SectionWord& word, std::string_view& keyWord) {
+    switch (word.action) {
+        case SectionAction::kNone:
             break;
-        case Word::kHeader:
+        case SectionAction::kHeader:
             HeaderLine();
             break;
-        case Word::kOffsOn:
-            inOffsBlock_ = true;
+        case SectionAction::kOffsOn:
+        case SectionAction::kOffsOff:
+            inOffsBlock_ = word.action == SectionAction::kOffsOn;
             break;
-        case Word::kOffsOff:
-            inOffsBlock_ = false;
+        case SectionAction::kVarvOn:
+        case SectionAction::kVarvOff:
+            inVarvBlock_ = word.action == SectionAction::kVarvOn;
             break;
-        case Word::kVarvOn:
-            inVarvBlock_ = true;
-            break;
-        case Word::kVarvOff:
-            inVarvBlock_ = false;
-            break;
-        case Word::kVarOn:
+        case SectionAction::kVarOn:
             inVarBlock_ = true;
             keyWord = {};
             break;
-        case Word::kVarOff:
+        case SectionAction::kVarOff:
             inVarBlock_ = false;
             break;
-        case Word::kSideEnd:
-            curSide_ = 0;
-            break;
-        case Word::kSide:
-            curSide_ = side;
+        case SectionAction::kSideEnd:
+        case SectionAction::kSide:
+            curSide_ = word.side;
             break;
     }
-    return true;
 }
 
 void GenesisEvTranslator::HeaderLine() {
@@ -219,10 +200,10 @@ void GenesisEvTranslator::HeaderLine() {
     std::string& layer = ctx_.state.borderLayer;
     layer = BorderLayerName(ctx_.roots, s);
     DrawingWriter& w = ctx_.writer;
-    w.AddLine(job.errText, 0, 0, 0, 0, h, 0, layer, kOutlineColour);
-    w.AddLine(job.errText, 0, h, 0, l, h, 0, layer, kOutlineColour);
-    w.AddLine(job.errText, l, h, 0, l, 0, 0, layer, kOutlineColour);
-    w.AddLine(job.errText, l, 0, 0, 0, 0, 0, layer, kOutlineColour);
+    w.AddLine(0, 0, 0, 0, h, 0, layer, kOutlineColour);
+    w.AddLine(0, h, 0, l, h, 0, layer, kOutlineColour);
+    w.AddLine(l, h, 0, l, 0, 0, layer, kOutlineColour);
+    w.AddLine(l, 0, 0, 0, 0, 0, layer, kOutlineColour);
 }
 
 // The value of an OFFS or VARV entry. Entries are written "#n=value|note"; the value is the text

@@ -1,11 +1,12 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "translate/field_splitter.h"
+#include "base/field_splitter.h"
 #include "translate/r_replacement.h"
 #include "translate/translation_context.h"
 
@@ -65,7 +66,6 @@ class GenesisEvTranslator {
     void TranslateLine(FieldSplitter& line, std::string_view file, int lineNumber);
 
     // Translation state of the dialect, for tests and the Control Panel.
-    int CurrentSide() const { return curSide_; }
     const BlockParams& LastBlock() const { return params_; }
     std::array<float, 3> LastGiven() const { return lastGiven_; }
     int OpenConditions() const;
@@ -92,6 +92,24 @@ class GenesisEvTranslator {
     // Line preparation and sections.
     void PrepareLine(const std::string& raw);
     bool HandleKeyWord(std::string_view& keyWord);
+    enum class SectionAction {
+        kNone,
+        kHeader,
+        kOffsOn,
+        kOffsOff,
+        kVarvOn,
+        kVarvOff,
+        kVarOn,
+        kVarOff,
+        kSideEnd,
+        kSide
+    };
+    struct SectionWord {
+        SectionAction action = SectionAction::kNone;
+        int side = 0;  // of a "SIDE#n{" word
+    };
+    static std::optional<SectionWord> FindSectionWord(std::string_view keyWord);
+    void ApplySectionWord(const SectionWord& word, std::string_view& keyWord);
     std::string_view DataValueText();
     void HeaderLine();
     void OffsetLine();

@@ -2,13 +2,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "drawing/drill_hole.h"
+#include "base/value_text.h"
 #include "drawing/geometry.h"
 #include "drawing/layer_names.h"
-#include "drawing/route_path.h"
+#include "translate/drill_hole.h"
 #include "translate/genesis_ev.h"
 #include "translate/line_fields.h"
-#include "translate/value_text.h"
+#include "translate/route_path.h"
 
 namespace retracer {
 namespace {
@@ -157,7 +157,7 @@ void GenesisEvTranslator::Groove(float x1, float y1, float x2, float y2) {
     const bool mirror = ctx_.job.mirrorJob;
     const double length = ctx_.header.partLength;
     const std::string layer = GrooveLayerName(params_.depth, std::to_string(params_.tool));
-    ctx_.writer.AddLine(ctx_.job.errText, static_cast<float>(XForMirror(x1, mirror, length)), y1, 0,
+    ctx_.writer.AddLine(static_cast<float>(XForMirror(x1, mirror, length)), y1, 0,
                         static_cast<float>(XForMirror(x2, mirror, length)), y2, 0, layer,
                         kGrooveColour);
 }
@@ -206,7 +206,6 @@ void GenesisEvTranslator::ToolStart(Block& block) {
     }
 
     ctx_.writer.AddCircle(
-        ctx_.job.errText,
         static_cast<float>(XForMirror(state.curX, mirror, ctx_.header.partLength)), state.curY,
         state.curZ, static_cast<float>(kStartMarkRadiusMm / ctx_.job.unitDivisor), kNotationLayer,
         kStartMarkColour);

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <limits>
 
+#include "base/value_text.h"
 #include "translate/genesis_ev.h"
 #include "translate/line_fields.h"
-#include "translate/value_text.h"
 
 namespace retracer {
 namespace {

@@ -6,9 +6,10 @@
 #include <charconv>
 #include <cmath>
 
+#include "base/text_codec.h"
+#include "base/value_text.h"
 #include "drawing/layer_names.h"
 #include "translate/line_fields.h"
-#include "translate/value_text.h"
 
 namespace retracer {
 namespace {
@@ -29,12 +30,6 @@ constexpr ParameterWord kParameterWords[] = {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
 }
 
 bool IsNameChar(char c) {
@@ -206,7 +201,7 @@ void GenesisIsoTranslator::TranslateLine(FieldSplitter& line, std::string_view f
 
 void GenesisIsoTranslator::PrepareLine(std::string_view raw) {
     std::string_view s = raw.substr(0, raw.find(';'));
-    s = Trim(s);
+    s = TrimBlanks(s);
     if (!s.empty() && s.front() == '*') s = {};
     text_.assign(s);
     if (text_.find("R5") != std::string::npos) {
@@ -284,7 +279,7 @@ void GenesisIsoTranslator::OrientationCodes(FieldSplitter& line) {
             case 57: {
                 if (!parsed) parser_.Assign(text_, "GXE");
                 parsed = true;
-                const std::string_view word = Trim(parser_.Field(i));
+                const std::string_view word = TrimBlanks(parser_.Field(i));
                 const bool slashed = !word.empty() && word.back() == '/';
                 (slashed ? state.centreMapping : state.xyMapping) = static_cast<int>(code - 54);
                 break;
@@ -305,28 +300,6 @@ double GenesisIsoTranslator::Word(FieldSplitter&, char letter) {
     const std::size_t end = text.find(letter, at + 1);
     return Evaluate(text.substr(at + 1, end == std::string_view::npos ? end : end - at - 1),
                     ctx_.state);
-}
-
-float GenesisIsoTranslator::Coordinate(char letter, bool alongLength, int mapping) const {
-    return MappedWord(text_, letter, alongLength, mapping, ctx_.state);
-}
-float GenesisIsoTranslator::X() const {
-    return Coordinate('X', true, ctx_.state.xyMapping);
-}
-float GenesisIsoTranslator::Y() const {
-    return Coordinate('Y', false, ctx_.state.xyMapping);
-}
-float GenesisIsoTranslator::I() const {
-    return Coordinate('I', true, ctx_.state.centreMapping);
-}
-float GenesisIsoTranslator::J() const {
-    return Coordinate('J', false, ctx_.state.centreMapping);
-}
-float GenesisIsoTranslator::Qx() const {
-    return Coordinate('Q', true, ctx_.state.centreMapping);
-}
-float GenesisIsoTranslator::Qy() const {
-    return Coordinate('Q', false, ctx_.state.centreMapping);
 }
 
 bool GenesisIsoTranslator::HasLetter(char letter) const {
@@ -376,10 +349,10 @@ void GenesisIsoTranslator::Header(FieldSplitter& line) {
     std::string& layer = ctx_.state.borderLayer;
     layer = BorderLayerName(ctx_.roots, s);
     DrawingWriter& w = ctx_.writer;
-    w.AddLine(job.errText, 0, 0, 0, 0, h, 0, layer, kOutlineColour);
-    w.AddLine(job.errText, 0, h, 0, l, h, 0, layer, kOutlineColour);
-    w.AddLine(job.errText, l, h, 0, l, 0, 0, layer, kOutlineColour);
-    w.AddLine(job.errText, l, 0, 0, 0, 0, 0, layer, kOutlineColour);
+    w.AddLine(0, 0, 0, 0, h, 0, layer, kOutlineColour);
+    w.AddLine(0, h, 0, l, h, 0, layer, kOutlineColour);
+    w.AddLine(l, h, 0, l, 0, 0, layer, kOutlineColour);
+    w.AddLine(l, 0, 0, 0, 0, 0, layer, kOutlineColour);
 }
 
 void GenesisIsoTranslator::ProgramOffset(FieldSplitter& line) {
@@ -407,7 +380,7 @@ void GenesisIsoTranslator::AssignLetters(FieldSplitter&) {
             const bool insideName = at > 0 && IsNameChar(text[at - 1]);
             if (insideName || !(assigned || startsWord)) continue;
             const std::string_view value = text.substr(at + 1);
-            if (Trim(value).empty()) break;
+            if (TrimBlanks(value).empty()) break;
             state.vars.letters[static_cast<std::size_t>(letter - 'A' + 1)] =
                 static_cast<float>(EvalExpression(value, state.Eval()));
             break;
@@ -431,8 +404,8 @@ void GenesisIsoTranslator::Condition(FieldSplitter& line) {
     TranslationState& state = ctx_.state;
     const int op1 = CompareIndex(line, kR50Mark, 2, -2, 5);
     const int op2 = CompareIndex(line, kR52Mark, 2, -2, 5);
-    const float x = X();
-    const float y = Y();
+    const float x = GetAwkValX(text_, ctx_.state);
+    const float y = GetAwkValY(text_, ctx_.state);
     std::string condition = StandardText(x);
     condition += kCompareOps[static_cast<std::size_t>(op1)];
     condition += StandardText(y);
@@ -440,9 +413,9 @@ void GenesisIsoTranslator::Condition(FieldSplitter& line) {
     if (joinAt != std::string::npos && joinAt + 1 < text_.size() && text_[joinAt + 1] != kR51Mark) {
         const int join = CompareIndex(line, kR51Mark, 0, 0, 7);
         condition += kCompareOps[static_cast<std::size_t>(join)];
-        condition += StandardText(I());
+        condition += StandardText(GetAwkValI(text_, ctx_.state));
         condition += kCompareOps[static_cast<std::size_t>(op2)];
-        condition += StandardText(J());
+        condition += StandardText(GetAwkValJ(text_, ctx_.state));
     }
     state.condStack[0] = EvalExpression(condition, state.Eval()) != 0;
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "translate/field_splitter.h"
+#include "base/field_splitter.h"
 #include "translate/translation_context.h"
 
 namespace retracer {
@@ -85,14 +85,6 @@ class GenesisIsoTranslator {
 
     // Helpers of the handlers.
     double Word(FieldSplitter& line, char letter);
-    float Coordinate(char letter, bool alongLength, int mapping) const;
-    // X and Y follow the position mapping, I, J and Q the centre mapping.
-    float X() const;
-    float Y() const;
-    float I() const;
-    float J() const;
-    float Qx() const;
-    float Qy() const;
     bool HasLetter(char letter) const;
     void ReadMoveDepth(FieldSplitter& line);
     void EndPath(FieldSplitter& line);

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "drawing/drill_hole.h"
+#include "base/value_text.h"
 #include "drawing/geometry.h"
 #include "drawing/layer_names.h"
-#include "drawing/route_path.h"
+#include "translate/drill_hole.h"
 #include "translate/genesis_iso.h"
 #include "translate/line_fields.h"
-#include "translate/value_text.h"
+#include "translate/route_path.h"
 
 namespace retracer {
 namespace {
@@ -60,8 +60,8 @@ void GenesisIsoTranslator::SingleHole(FieldSplitter& line) {
     EndPath(line);
     HoleWords words;
     words.diameter = static_cast<float>(Word(line, kR54Mark));
-    double x = X();
-    double y = Y();
+    double x = GetAwkValX(text_, ctx_.state);
+    double y = GetAwkValY(text_, ctx_.state);
     words.depth = static_cast<float>(Word(line, 'Z'));
     words.plane = IntValue(Word(line, 'P'));
     words.tool = GetDrTool(line);
@@ -78,8 +78,8 @@ void GenesisIsoTranslator::CircleHoles(FieldSplitter& line) {
     EndPath(line);
     HoleWords words;
     words.diameter = static_cast<float>(Word(line, kR54Mark));
-    const double x = X();
-    const double y = Y();
+    const double x = GetAwkValX(text_, ctx_.state);
+    const double y = GetAwkValY(text_, ctx_.state);
     words.depth = static_cast<float>(Word(line, 'Z'));
     words.plane = IntValue(Word(line, 'P'));
     words.tool = GetDrTool(line);
@@ -103,14 +103,14 @@ void GenesisIsoTranslator::CircleHoles(FieldSplitter& line) {
 // The words every hole row reads, in their order. False when the pitch draws nothing.
 bool GenesisIsoTranslator::ReadRow(FieldSplitter& line, Row& row) {
     EndPath(line);
-    row.x1 = X();
-    row.y1 = Y();
+    row.x1 = GetAwkValX(text_, ctx_.state);
+    row.y1 = GetAwkValY(text_, ctx_.state);
     row.words.depth = static_cast<float>(Word(line, 'Z'));
     row.words.diameter = static_cast<float>(Word(line, kR54Mark));
     row.words.plane = IntValue(Word(line, 'P'));
     if (row.words.plane == 0) row.words.plane = 5;
-    row.x2 = I();
-    row.y2 = J();
+    row.x2 = GetAwkValI(text_, ctx_.state);
+    row.y2 = GetAwkValJ(text_, ctx_.state);
     row.pitch = static_cast<float>(Word(line, 'K'));
     row.words.tool = GetDrTool(line);
     return row.pitch > 0;
@@ -162,10 +162,10 @@ void GenesisIsoTranslator::RowAlongLine(FieldSplitter& line) {
 
 void GenesisIsoTranslator::Groove(FieldSplitter& line, bool alongX) {
     EndPath(line);
-    const double x = X();
-    const float y = Y();
+    const double x = GetAwkValX(text_, ctx_.state);
+    const float y = GetAwkValY(text_, ctx_.state);
     const auto z = static_cast<float>(Word(line, 'Z'));
-    const double q = alongX ? Qx() : Qy();
+    const double q = alongX ? GetAwkValQx(text_, ctx_.state) : GetAwkValQy(text_, ctx_.state);
     const bool mirror = ctx_.job.mirrorJob;
     const double length = ctx_.header.partLength;
     const auto x1 = static_cast<float>(XForMirror(x, mirror, length));
@@ -175,8 +175,7 @@ void GenesisIsoTranslator::Groove(FieldSplitter& line, bool alongX) {
         Warn("groove position out of range; the groove is left out");
         return;
     }
-    ctx_.writer.AddLine(ctx_.job.errText, x1, y, 0, x2, y2, 0, GrooveLayerName(z, ""),
-                        kGrooveColour);
+    ctx_.writer.AddLine(x1, y, 0, x2, y2, 0, GrooveLayerName(z, ""), kGrooveColour);
 }
 
 void GenesisIsoTranslator::GrooveAlongX(FieldSplitter& line) {
@@ -192,8 +191,8 @@ void GenesisIsoTranslator::RouteStart(FieldSplitter& line) {
     TranslationState& state = ctx_.state;
     state.feedDown = static_cast<float>(Word(line, 'F'));
     state.feedRate = static_cast<float>(Word(line, 'B'));
-    state.curX = X();
-    state.curY = Y();
+    state.curX = GetAwkValX(text_, ctx_.state);
+    state.curY = GetAwkValY(text_, ctx_.state);
     state.curZ = static_cast<float>(Word(line, 'Z'));
     state.moveZ = state.curZ;
     state.toolName = GetTool(line);
@@ -211,8 +210,8 @@ void GenesisIsoTranslator::RouteStart(FieldSplitter& line) {
 
 void GenesisIsoTranslator::LineTo(FieldSplitter& line) {
     ReadMoveDepth(line);
-    const double x = X();
-    const double y = Y();
+    const double x = GetAwkValX(text_, ctx_.state);
+    const double y = GetAwkValY(text_, ctx_.state);
     RouteLineTo(ctx_.Routes(&line), x, y);
 }
 
@@ -241,16 +240,16 @@ void GenesisIsoTranslator::Arc(FieldSplitter& line) {
     std::string_view why;
     if (byAngle) {
         // X and Y give the centre; the arc keeps its radius and ends at angle A.
-        cx = X();
-        cy = Y();
+        cx = GetAwkValX(text_, ctx_.state);
+        cy = GetAwkValY(text_, ctx_.state);
         const double r = std::hypot(state.curX - cx, state.curY - cy);
         ex = cx + r * CosDeg(a);
         ey = cy + r * SinDeg(a);
         degenerate = r == 0;
         why = "has a radius of 0";
     } else {
-        ex = X();
-        ey = Y();
+        ex = GetAwkValX(text_, ctx_.state);
+        ey = GetAwkValY(text_, ctx_.state);
         const double u = Word(line, 'U');
         if (u != 0) {
             const double r = clockwise_ ? -u : u;
@@ -277,8 +276,8 @@ void GenesisIsoTranslator::Arc(FieldSplitter& line) {
 void GenesisIsoTranslator::ArcThroughPoint(FieldSplitter& line) {
     const TranslationState& state = ctx_.state;
     const double x1 = state.curX, y1 = state.curY;
-    const double x2 = I(), y2 = J();
-    const double x3 = X(), y3 = Y();
+    const double x2 = GetAwkValI(text_, ctx_.state), y2 = GetAwkValJ(text_, ctx_.state);
+    const double x3 = GetAwkValX(text_, ctx_.state), y3 = GetAwkValY(text_, ctx_.state);
     const double a = (x1 * x1 + y1 * y1 - x2 * x2 - y2 * y2) / 2;
     const double b = (x2 * x2 + y2 * y2 - x3 * x3 - y3 * y3) / 2;
     const double d = (x1 - x2) * (y2 - y3) - (x2 - x3) * (y1 - y2);

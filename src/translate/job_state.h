@@ -3,8 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "labels/label_field.h"
-#include "variables/job_variables.h"
+#include "translate/label_field.h"
 #include "variables/subprogram_call.h"
 
 namespace retracer {
@@ -16,19 +15,12 @@ struct Diagnostic {
     std::string message;
 };
 
-// The state of one job, from the caller's settings to what the scans collected. A job starts
-// from a fresh object.
+// What the translators read and collect while one job is scanned. A job starts from a fresh
+// object.
 struct JobState {
-    // Set by the caller.
+    // Set by the job from its request.
     bool mirrorJob = false;
-    bool forceSave = false;
-    std::string outputNameOverride;
-    int currentRow = 0;     // worklist row whose variables are loaded; 0 = none
-    int currentColumn = 0;  // column the user was in, for the missing-file question
-    bool dimsFromJob = false;
-    // The running counter of the HBD file-name marker: the label block advances it (wrapping
-    // after 99999) when RenameForHBD is on, and the run carries it from job to job.
-    int hbdCounter = 0;
+    bool dimsFromJob = false;  // the part size comes from the worklist row, not the program
 
     // Reset per job, set by the translators.
     double unitDivisor = 1.0;           // 25.4 for inch programs
@@ -38,14 +30,9 @@ struct JobState {
     std::string programOffsetX;
     std::string programOffsetY;
     std::string programOffsetZ;
-    std::string errText;  // of the drawing writer
 
     // Problems found in the input.
     std::vector<Diagnostic> diagnostics;
-
-    // Set by the caller: the variable texts of the worklist row the job comes from, loaded at
-    // the start of the main program's scan when currentRow is not 0.
-    JobRowVariables rowVariables;
 
     SubprogramCall* CurrentCall() {
         return currentCall > 0 && currentCall <= static_cast<int>(calls.size())

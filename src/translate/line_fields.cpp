@@ -3,7 +3,8 @@
 #include <array>
 #include <cmath>
 
-#include "translate/value_text.h"
+#include "base/text_codec.h"
+#include "base/value_text.h"
 
 namespace retracer {
 namespace {
@@ -25,21 +26,9 @@ std::string_view ToolText(FieldSplitter& line) {
     return field;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    return text;
-}
-
-}  // namespace
-
-double WordValue(FieldSplitter& line, char letter, TranslationState& state) {
-    char separator[2] = {letter, '\0'};
-    line.SetSeparators(separator);
-    if (line.FieldCount() < 2) return 0;
-    return EvalExpression(line.Field(2), state.Eval());
-}
-
+// The plain number after the first `letter` of the text (0 when absent), measured from the far
+// end for the mappings that mirror its axis (along the length L when `alongLength`, else along
+// the width H).
 float MappedWord(std::string_view text, char letter, bool alongLength, int mapping,
                  const TranslationState& state) {
     // The number ends before the letter's next occurrence in any case: the rest of the text
@@ -57,23 +46,32 @@ float MappedWord(std::string_view text, char letter, bool alongLength, int mappi
     return static_cast<float>(v);
 }
 
-float GetAwkValX(FieldSplitter& line, const TranslationState& state) {
-    return MappedWord(line.Text(), 'X', true, state.xyMapping, state);
+}  // namespace
+
+double WordValue(FieldSplitter& line, char letter, TranslationState& state) {
+    char separator[2] = {letter, '\0'};
+    line.SetSeparators(separator);
+    if (line.FieldCount() < 2) return 0;
+    return EvalExpression(line.Field(2), state.Eval());
 }
-float GetAwkValY(FieldSplitter& line, const TranslationState& state) {
-    return MappedWord(line.Text(), 'Y', false, state.xyMapping, state);
+
+float GetAwkValX(std::string_view text, const TranslationState& state) {
+    return MappedWord(text, 'X', true, state.xyMapping, state);
 }
-float GetAwkValI(FieldSplitter& line, const TranslationState& state) {
-    return MappedWord(line.Text(), 'I', true, state.centreMapping, state);
+float GetAwkValY(std::string_view text, const TranslationState& state) {
+    return MappedWord(text, 'Y', false, state.xyMapping, state);
 }
-float GetAwkValJ(FieldSplitter& line, const TranslationState& state) {
-    return MappedWord(line.Text(), 'J', false, state.centreMapping, state);
+float GetAwkValI(std::string_view text, const TranslationState& state) {
+    return MappedWord(text, 'I', true, state.centreMapping, state);
 }
-float GetAwkValQx(FieldSplitter& line, const TranslationState& state) {
-    return MappedWord(line.Text(), 'Q', true, state.centreMapping, state);
+float GetAwkValJ(std::string_view text, const TranslationState& state) {
+    return MappedWord(text, 'J', false, state.centreMapping, state);
 }
-float GetAwkValQy(FieldSplitter& line, const TranslationState& state) {
-    return MappedWord(line.Text(), 'Q', false, state.centreMapping, state);
+float GetAwkValQx(std::string_view text, const TranslationState& state) {
+    return MappedWord(text, 'Q', true, state.centreMapping, state);
+}
+float GetAwkValQy(std::string_view text, const TranslationState& state) {
+    return MappedWord(text, 'Q', false, state.centreMapping, state);
 }
 
 std::string GetTool(FieldSplitter& line) {
@@ -116,7 +114,7 @@ std::string GetComment(std::string_view text) {
     std::string_view after = text.substr(word + 3);
     const std::size_t end = after.find(" #");
     if (end == std::string_view::npos) return "";
-    return std::string(TrimBlanks(after.substr(0, end)));
+    return std::string(TrimSpaces(after.substr(0, end)));
 }
 
 std::string RemoveTilde(std::string_view text) {
@@ -125,21 +123,7 @@ std::string RemoveTilde(std::string_view text) {
     for (char c : text) {
         if (c != '!' && c != '~') out.push_back(c);
     }
-    return std::string(TrimBlanks(out));
-}
-
-std::string FvalA(std::string_view text, TranslationState& state) {
-    if (text.empty()) return "";
-    const std::size_t blank = text.find(' ');
-    std::string_view first = text.substr(0, blank);
-    std::string_view second;
-    if (blank != std::string_view::npos) {
-        second = text.substr(blank + 1);
-        second = second.substr(0, second.find(' '));
-    }
-    std::string out = GeneralText(EvalExpression(first, state.Eval()));
-    out += second;
-    return out;
+    return std::string(TrimSpaces(out));
 }
 
 void IncRSeq(TranslationState& state, bool maintainRouteSequence) {

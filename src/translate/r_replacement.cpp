@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "translate/expression.h"
-#include "translate/value_text.h"
+#include "base/value_text.h"
+#include "variables/expression.h"
 
 namespace retracer {
 namespace {

@@ -2,21 +2,15 @@
 
 #include <algorithm>
 
-#include "translate/field_splitter.h"
-#include "translate/text_codec.h"
-#include "translate/value_text.h"
+#include "base/field_splitter.h"
+#include "base/text_codec.h"
+#include "base/value_text.h"
 
 namespace retracer {
 namespace {
 
 // Recognition looks at the program's head only: this many characters from its second line on.
 constexpr std::size_t kHeadCharacters = 1501;
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
 
 // Drops the last `count` characters (not bytes) of a UTF-8 text.
 void DropLastCharacters(std::string& text, int count) {
@@ -86,7 +80,7 @@ void ReadGenesisEvHeader(const std::string& head, int allVariables, bool dimsFro
         for (char c : fields.Field(i)) {
             if (c != ' ' && c != '\n') field.push_back(c);
         }
-        field = std::string(Trim(field));
+        field = std::string(TrimBlanks(field));
         if (field == "}VARV") break;
         if (field == "VARV{") {
             inVarv = true;
@@ -94,7 +88,7 @@ void ReadGenesisEvHeader(const std::string& head, int allVariables, bool dimsFro
         }
         if (!inVarv || CountCharacters(field) <= 2) continue;
         std::replace(field.begin(), field.end(), '#', 'V');
-        const std::string line(Trim(std::string_view(field).substr(0, field.find('|'))));
+        const std::string line(TrimBlanks(std::string_view(field).substr(0, field.find('|'))));
         result.vVars.emplace_back(line.substr(0, 2), line.size() > 3 ? line.substr(3) : "");
         header.vVarSummary += line + " | ";
     }

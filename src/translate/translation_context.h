@@ -1,14 +1,14 @@
 #pragma once
 
+#include "base/field_splitter.h"
 #include "drawing/drawing_writer.h"
-#include "drawing/drill_hole.h"
 #include "drawing/layer_names.h"
-#include "drawing/route_path.h"
-#include "drawing/tool_table.h"
 #include "settings/options.h"
-#include "translate/field_splitter.h"
+#include "translate/drill_hole.h"
 #include "translate/job_state.h"
 #include "translate/program_header.h"
+#include "translate/route_path.h"
+#include "translate/tool_table.h"
 #include "translate/translation_state.h"
 
 namespace retracer {
@@ -25,12 +25,11 @@ struct TranslationContext {
     DrawingWriter& writer;
 
     HoleOutput Holes() const {
-        return HoleOutput{writer,        job.errText,       state,          options, tools, roots,
-                          job.mirrorJob, header.partLength, job.unitDivisor};
+        return HoleOutput{writer, state,         options,           tools,
+                          roots,  job.mirrorJob, header.partLength, job.unitDivisor};
     }
     RouteOutput Routes(FieldSplitter* line) const {
-        return RouteOutput{writer,        job.errText,       state, options, roots,
-                           job.mirrorJob, header.partLength, line};
+        return RouteOutput{writer, state, options, roots, job.mirrorJob, header.partLength, line};
     }
     // Reports a problem in the input; the job goes on.
     void Warn(std::string file, int line, std::string message) const {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "translate/value_text.h"
+#include "base/value_text.h"
 
 namespace retracer {
 namespace {
@@ -113,6 +113,23 @@ double EvalExpression(std::string_view text, const EvalContext& context) {
 
 double ResolveVariable(std::string_view name, const EvalContext& context) {
     return ResolveAt(name, context, 0);
+}
+
+bool AssignRVariable(ProgramVariables& vars, std::string_view name, std::string_view text) {
+    if (name.empty()) return false;
+    const double n = NumericValue(name.substr(1));
+    if (!(n >= 0 && n < ProgramVariables::kAnyRSet)) return false;
+    vars.r[static_cast<std::size_t>(n)] = std::string(text);
+    vars.r[ProgramVariables::kAnyRSet] = "1";
+    return true;
+}
+
+bool AssignLetterVariable(ProgramVariables& vars, int slot, std::string_view expression,
+                          int machineType, EvalFaultLog* faults) {
+    if (slot < 1 || slot >= ProgramVariables::kLetterCount) return false;
+    const double value = EvalExpression(expression, EvalContext{vars, machineType, faults});
+    vars.letters[static_cast<std::size_t>(slot)] = static_cast<float>(value);
+    return true;
 }
 
 }  // namespace retracer

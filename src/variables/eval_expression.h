@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "translate/expression.h"
+#include "variables/expression.h"
 #include "variables/program_variables.h"
 
 namespace retracer {
@@ -36,5 +36,15 @@ double EvalExpression(std::string_view text, const EvalContext& context);
 // "L/2" is worth half the part length). A name that refers back to itself through R variables is
 // cut at a fixed depth and reads 0. Every name resolves; unknown names read 0.
 double ResolveVariable(std::string_view name, const EvalContext& context);
+
+// Assignments from text, as worklist rows and the command line give them.
+// An R variable named by one character and its number ("R5", "#5") takes `text` as written: an
+// expression stays an expression, read wherever the variable is used. Marks that an R variable
+// is set. False, changing nothing, when the number is not one of 0 to 299.
+bool AssignRVariable(ProgramVariables& vars, std::string_view name, std::string_view text);
+// Letter slot `slot` (A = 1 … T = 20, V0 to V7 in 1 to 8) takes the value of `expression`,
+// evaluated with the variables as they are. False, changing nothing, outside the letters.
+bool AssignLetterVariable(ProgramVariables& vars, int slot, std::string_view expression,
+                          int machineType = 0, EvalFaultLog* faults = nullptr);
 
 }  // namespace retracer

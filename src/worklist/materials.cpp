@@ -3,19 +3,12 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "translate/text_codec.h"
+#include "base/text_codec.h"
 
 namespace fs = std::filesystem;
 
 namespace retracer {
 namespace {
-
-std::string_view TrimBlanks(std::string_view text) {
-    constexpr std::string_view kBlanks = " \t";
-    const std::size_t first = text.find_first_not_of(kBlanks);
-    if (first == text.npos) return {};
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
 
 char SeparatorOf(std::string_view line) {
     for (char separator : {'\t', ';', ','})

@@ -1,7 +1,7 @@
 #include "worklist/row_program.h"
 
-#include "translate/file_lookup.h"
-#include "translate/text_codec.h"
+#include "base/file_lookup.h"
+#include "base/text_codec.h"
 #include "worklist/worklist.h"
 
 namespace retracer {

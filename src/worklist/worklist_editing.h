@@ -7,19 +7,8 @@
 
 namespace retracer {
 
-struct JobOutcome;
-struct JobState;
-struct Session;
-class ControlPanelLists;
 class Prompt;
 class Worklist;
-
-// The markers AddToProc takes around a series of added files.
-inline constexpr std::string_view kAddStart = "Start\xC2\xA2";    // "Start¢"
-inline constexpr std::string_view kAddFinish = "Finish\xC2\xA2";  // "Finish¢"
-
-inline constexpr std::string_view kWorklistTip =
-    "Work List of files to Process. *** Right Click for Menu.";
 
 // A block of cells as the grid reports it (rows and columns from 1; 0 when nothing is selected).
 struct CellBlock {
@@ -28,52 +17,11 @@ struct CellBlock {
     int lastRow = 0;
 };
 
-// The worklist's editing operations and the little state the Process Selection window keeps for
-// them. The window's grid, menu and buttons call these; nothing here shows a window.
-class WorklistEditor {
-  public:
-    // "Start¢" begins a series (files go after the last row counted from row 1 that has a file
-    // name), "Finish¢" ends it, anything else is a program file name in `sourceFolder`: a
-    // recognised program fills the next row, replacing what is there except the quantities of
-    // mirrored parts, the job texts, the material and the output name. False when not added.
-    bool AddToProc(Session& session, std::string_view name,
-                   const std::filesystem::path& sourceFolder);
-
-    // The Add command: every selected file in order, until the user stops at a missing one.
-    // Returns how many were added.
-    int AddFiles(Session& session, const std::vector<std::string>& selected,
-                 const std::filesystem::path& sourceFolder);
-
-    int NextRow() const { return nextRow_; }
-
-    // A click on a cell of the grid. The first three columns (or the row header, column 0)
-    // preview the row (mirrored for "Mir"); a second click on the same cell does nothing.
-    // Returns true when a preview was made; `outcome` (when given) receives its drawing.
-    bool CellClick(Session& session, JobState& job, int column, int row,
-                   JobOutcome* outcome = nullptr);
-    // The grid lost the focus: the next click on any cell counts again.
-    void FocusLost() { lastColumn_ = lastRow_ = 0; }
-
-    // The tip the grid shows; only the first four times it asks.
-    std::string TipText();
-
-  private:
-    int nextRow_ = 0;
-    int lastColumn_ = 0;
-    int lastRow_ = 0;
-    int tipCount_ = 0;
-};
-
-// Asks "Delete selected entries in Worklist?" and on Yes deletes the rows (the rows below move
-// up, with their notes) and empties the Control Panel's variable, layer, program and size lists.
-// Returns true when rows were deleted.
-bool DeleteSelectedRows(Session& session, const std::vector<int>& rows);
-// The same over the parts it touches, for windows that hold those rather than a session.
-bool DeleteSelectedRows(Prompt& prompt, Worklist& worklist, ControlPanelLists& panel,
-                        const std::vector<int>& rows);
+// Deletes the given rows (numbered from 1, in any order); the rows below move up with their
+// notes and the freed rows at the end are left empty.
+void DeleteRows(Worklist& worklist, const std::vector<int>& rows);
 
 // Asks "Delete all entries in Worklist?" and on Yes empties the worklist.
-bool ClearWorklist(Session& session);
 bool ClearWorklist(Prompt& prompt, Worklist& worklist);
 
 // Pastes tab-separated cells (lines are rows) with their top left at the active cell, as the

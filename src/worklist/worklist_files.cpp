@@ -6,13 +6,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "settings/atomic_file.h"
+#include "base/atomic_file.h"
+#include "base/field_splitter.h"
+#include "base/file_lookup.h"
+#include "base/text_codec.h"
 #include "settings/user_store.h"
-#include "translate/field_splitter.h"
-#include "translate/session.h"
-#include "translate/text_codec.h"
 #include "worklist/worklist.h"
-#include "worklist/worklist_run.h"
 
 namespace retracer {
 namespace {
@@ -174,8 +173,7 @@ bool LoadWorklistFile(const std::filesystem::path& file, Worklist& worklist, std
     if (!ReadWholeFile(file, bytes, error)) return false;
     std::string message;
     if (LoadWorklistText(bytes, worklist, &message)) return true;
-    const std::u8string name = file.u8string();
-    return Fail(error, std::string(name.begin(), name.end()) + ": " + message);
+    return Fail(error, PathText(file) + ": " + message);
 }
 
 std::string WorklistCsvText(const Worklist& worklist) {
@@ -229,40 +227,6 @@ std::string RememberedFolder(const UserSettingsStore& store, std::string_view ke
 
 void RememberFolder(UserSettingsStore& store, std::string_view key, std::string_view chosenFile) {
     store.Save(kRetracerApp, kDefaultsSection, key, FolderPart(chosenFile));
-}
-
-namespace {
-
-std::string FileText(const std::filesystem::path& file) {
-    const std::u8string text = file.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-}  // namespace
-
-bool OpenWorklist(Session& session, const std::filesystem::path& file, std::string* error) {
-    RememberFolder(session.userStore, kListDirKey, FileText(file));
-    if (!LoadWorklistFile(file, session.worklist, error)) return false;
-    session.worklistFolder = file.parent_path();
-    return true;
-}
-
-bool SaveWorklistAs(Session& session, const std::filesystem::path& file, std::string* error) {
-    RememberFolder(session.userStore, kListDirKey, FileText(file));
-    if (!SaveWorklistFile(session.worklist, file, error)) return false;
-    session.worklistFolder = file.parent_path();
-    return true;
-}
-
-bool ImportWorklistFromCsv(Session& session, const std::filesystem::path& file,
-                           std::string* error) {
-    RememberFolder(session.userStore, kCsvDirKey, FileText(file));
-    return ImportWorklistCsv(file, session.worklist, nullptr, error);
-}
-
-bool ExportWorklistToCsv(Session& session, const std::filesystem::path& file, std::string* error) {
-    RememberFolder(session.userStore, kCsvDirKey, FileText(file));
-    return ExportWorklistCsv(session.worklist, file, error);
 }
 
 std::string ProposedCsvName(std::string_view previous) {

@@ -8,7 +8,6 @@ namespace retracer {
 
 class UserSettingsStore;
 class Worklist;
-struct Session;
 
 // Worklist files (".lst"): the whole worklist as JSON, described in docs/worklist-format.md.
 inline constexpr std::string_view kWorklistFormatName = "Retracer worklist";
@@ -45,14 +44,6 @@ inline constexpr std::string_view kCsvDirKey = "CSVDir";
 std::string RememberedFolder(const UserSettingsStore& store, std::string_view key);
 // Stores the folder of a chosen file (with its trailing separator).
 void RememberFolder(UserSettingsStore& store, std::string_view key, std::string_view chosenFile);
-
-// The File menu's commands once a file was chosen: each remembers the chosen file's folder
-// ("ListDir" or "CSVDir"). Opening or saving a worklist file also makes its folder the one that
-// relative "Path" cells are read from.
-bool OpenWorklist(Session& session, const std::filesystem::path& file, std::string* error);
-bool SaveWorklistAs(Session& session, const std::filesystem::path& file, std::string* error);
-bool ImportWorklistFromCsv(Session& session, const std::filesystem::path& file, std::string* error);
-bool ExportWorklistToCsv(Session& session, const std::filesystem::path& file, std::string* error);
 
 // The file name the CSV dialogs propose after `previous`: up to and including its first "."
 // followed by "CSV" (so "*.csv" gives "*.CSV"), or `previous` and "CSV" when it has no ".".

@@ -11,11 +11,12 @@
 #include <functional>
 #include <memory>
 
+#include "base/prompt.h"
 #include "file_dialogs.h"
+#include "job/worklist_run.h"
 #include "run_progress.h"
 #include "settings/app_folder.h"
 #include "settings/user_store.h"
-#include "translate/prompt.h"
 #include "workspace.h"
 
 namespace retracer::app::testing {
@@ -49,20 +50,22 @@ class ScriptedFolderBrowser : public FolderBrowser {
     std::function<void()> onEachStep;
 };
 
-// Records the steps of a run and cancels at the step given.
-class ScriptedProgress : public RunProgress {
+// Records the steps of runs and cancels a run once `cancelAt` of its steps were shown.
+class ScriptedProgress : public RunProgressView {
   public:
     void Begin(const QString& title, int total) override {
         titles << title;
         totals << total;
+        shownInRun = 0;
     }
-    bool Step(const QString& text, int done, int total) override {
+    void Show(const QString& text, int done, int total) override {
         steps << text;
         dones << done;
         stepTotals << total;
+        ++shownInRun;
         if (duringStep) duringStep();
-        return done != cancelAt;
     }
+    bool Cancelled() override { return cancelAt >= 0 && shownInRun >= cancelAt; }
     void End() override { ++ended; }
 
     int cancelAt = -1;
@@ -73,6 +76,14 @@ class ScriptedProgress : public RunProgress {
     QStringList steps;
     QList<int> dones;
     int ended = 0;
+    int shownInRun = 0;
+};
+
+// Keeps the titles of the windows a run asked to bring to the front.
+class RecordingNestingWindow : public NestingWindow {
+  public:
+    void Raise(std::string_view title) override { raised << QString::fromUtf8(title); }
+    QStringList raised;
 };
 
 // A scratch application folder ("app"), the sample programs in "progs", drawings in "dxf".

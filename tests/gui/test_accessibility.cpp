@@ -14,16 +14,16 @@
 #include <functional>
 #include <memory>
 
+#include "base/prompt.h"
 #include "control_panel_window.h"
-#include "drawing/tool_table.h"
 #include "drill_tools_dialog.h"
 #include "fake_viewer.h"
+#include "job/control_panel_lists.h"
 #include "options_dialog.h"
 #include "popup_menu.h"
 #include "settings/ini_file.h"
 #include "settings/user_store.h"
-#include "translate/prompt.h"
-#include "variables/control_panel_lists.h"
+#include "translate/tool_table.h"
 #include "worklist/worklist.h"
 #include "worklist_grid.h"
 

@@ -13,9 +13,9 @@
 #include <filesystem>
 
 #include "control_panel_window.h"
+#include "job/control_panel_lists.h"
 #include "settings/ini_file.h"
 #include "settings/options.h"
-#include "variables/control_panel_lists.h"
 #include "worklist/worklist.h"
 
 using retracer::ControlPanelLists;

@@ -10,9 +10,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "drawing/tool_table.h"
+#include "base/prompt.h"
 #include "drill_tools_dialog.h"
-#include "translate/prompt.h"
+#include "translate/tool_table.h"
 
 using retracer::RecordingPrompt;
 using retracer::ToolTable;

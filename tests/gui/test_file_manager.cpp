@@ -236,8 +236,8 @@ class FileManagerTest : public QObject {
             w.Rows().SetCell(r, WorklistColumn::kFilename, files[r - 1]);
             w.Rows().SetCell(r, WorklistColumn::kPath, w.scratch.Path("progs").toStdString());
         }
-        // A second press while the run goes on is refused; Cancel before the third row stops
-        // the run there.
+        // A second press while the run goes on is refused; Cancel while the second row is
+        // translated stops the run before the third.
         w.progress.cancelAt = 2;
         bool secondRan = true;
         QSignalSpy drawings(&w.workspace, &Workspace::drawingMade);
@@ -251,8 +251,8 @@ class FileManagerTest : public QObject {
         QVERIFY(!secondRan);
         QCOMPARE(w.progress.titles, QStringList{"Processing the worklist"});
         QCOMPARE(w.progress.totals, QList<int>{3});
-        QCOMPARE(w.progress.stepTotals, QList<int>({3, 3, 3}));
-        QCOMPARE(w.progress.dones, QList<int>({0, 1, 2}));
+        QCOMPARE(w.progress.stepTotals, QList<int>({3, 3}));
+        QCOMPARE(w.progress.dones, QList<int>({0, 1}));
         QVERIFY(w.progress.steps[1].contains("Row 2: ISO_PANEL.CNC"));
         QCOMPARE(w.progress.ended, 1);
         QCOMPARE(QDir(w.scratch.Path("dxf")).entryList({"*.DXF"}, QDir::Files),
@@ -263,11 +263,55 @@ class FileManagerTest : public QObject {
         QCOMPARE(drawings.count(), 1);
         QVERIFY(drawings.first().first().toString().endsWith("ISO_PANEL.DXF"));
 
-        // Without Cancel the whole worklist runs.
+        // Without Cancel the whole worklist runs, and its last step says so.
         w.progress.cancelAt = -1;
         w.progress.duringStep = nullptr;
+        w.progress.dones.clear();
+        w.progress.steps.clear();
         w.window->ProcessButton()->click();
         QCOMPARE(QDir(w.scratch.Path("dxf")).entryList({"*.DXF"}, QDir::Files).size(), 3);
+        QCOMPARE(w.progress.dones, QList<int>({0, 1, 2, 3}));
+        QCOMPARE(w.progress.steps.last(), QString("Translated 3 of 3"));
+        QCOMPARE(w.progress.ended, 2);
+    }
+
+    // Program files translated from the list (a double-click, or Process with an empty
+    // worklist) show progress when there are several, and Cancel stops before the next file.
+    void selectedFilesRunWithProgressAndCancel() {
+        Window w;
+        QSignalSpy drawings(&w.workspace, &Workspace::drawingMade);
+        w.Select({"EV_PANEL.PGM"});
+        QListWidgetItem* item = w.window->File1()->selectedItems().first();
+        emit w.window->File1()->itemClicked(item);  // recognises only, and arms the next run
+        emit w.window->File1()->itemDoubleClicked(item);
+        QCOMPARE(drawings.count(), 1);
+        QVERIFY(w.progress.titles.isEmpty());  // one file: no progress
+        QVERIFY(w.progress.steps.isEmpty());
+
+        // Several files double-clicked: a run with progress, its drawing the last file's.
+        w.Select({"EV_DOOR.PGM", "EV_PANEL.PGM"});
+        emit w.window->File1()->itemDoubleClicked(w.window->File1()->selectedItems().first());
+        QCOMPARE(w.progress.titles, QStringList{"Translating program files"});
+        QCOMPARE(w.progress.dones, QList<int>({0, 1, 2}));
+        QCOMPARE(w.progress.steps.last(), QString("Translated 2 of 2"));
+        QCOMPARE(drawings.count(), 2);
+
+        // Process with an empty worklist saves each file; Cancel during the first stops the
+        // run before the second.
+        w.progress.cancelAt = 1;
+        w.progress.steps.clear();
+        QVERIFY(w.workspace.Process({"ISO_DOOR.CNC", "EV_DOOR.PGM", "ISO_PANEL.CNC"}));
+        QCOMPARE(w.progress.totals.last(), 3);
+        QCOMPARE(w.progress.steps.size(), 1);
+        QVERIFY(w.progress.steps.first().startsWith("Translating 1 of 3\nISO_DOOR.CNC"));
+        QCOMPARE(w.progress.ended, 2);
+        QCOMPARE(QDir(w.scratch.Path("dxf")).entryList({"*.DXF"}, QDir::Files),
+                 QStringList{"ISO_DOOR.DXF"});
+        // The cancelled run leaves the next one free to go.
+        w.progress.cancelAt = -1;
+        QVERIFY(w.workspace.Process({"EV_DOOR.PGM"}));
+        QCOMPARE(QDir(w.scratch.Path("dxf")).entryList({"*.DXF"}, QDir::Files),
+                 QStringList({"EV_DOOR.DXF", "ISO_DOOR.DXF"}));
     }
 
     void processButtonKeepsTheFocusThroughARun() {
@@ -327,18 +371,23 @@ class FileManagerTest : public QObject {
     void progressDialogCancels() {
         QWidget parent;
         ProgressDialogRun run(&parent);
+        QVERIFY(!run.Cancelled());  // no run, nothing to cancel
         run.Begin("Processing the worklist", 3);
         auto* dialog = parent.findChild<QProgressDialog*>("RunProgress");
         QVERIFY(dialog != nullptr);
-        QVERIFY(run.Step("Row 1: A.PGM", 0, 4));
+        QVERIFY(!run.Cancelled());
+        run.Show("Row 1: A.PGM", 0, 4);
         QCOMPARE(dialog->labelText(), QString("Row 1: A.PGM"));
         QCOMPARE(dialog->value(), 0);
-        dialog->cancel();
         QCOMPARE(dialog->maximum(), 4);
-        QVERIFY(!run.Step("Row 2: B.PGM", 1, 4));
+        // A Cancel still waiting among the window events is heard at the next question.
+        QMetaObject::invokeMethod(dialog, &QProgressDialog::cancel, Qt::QueuedConnection);
+        QVERIFY(!dialog->wasCanceled());
+        QVERIFY(run.Cancelled());
         run.End();
         QVERIFY(parent.findChild<QProgressDialog*>("RunProgress") == nullptr);
         QVERIFY(QApplication::overrideCursor() == nullptr);
+        QVERIFY(!run.Cancelled());
     }
 
     void worklistCellClicksPreviewTheRow() {

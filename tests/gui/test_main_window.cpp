@@ -46,6 +46,7 @@ class MainWindowTest : public QObject {
             services.fileDialogs = &dialogs;
             services.folderBrowser = &browser;
             services.progress = &progress;
+            services.nestingWindow = &nesting;
             services.openUrl = [this](const QUrl& url) {
                 opened << url;
                 return true;
@@ -85,6 +86,7 @@ class MainWindowTest : public QObject {
         ScriptedFileDialogs dialogs;
         ScriptedFolderBrowser browser;
         ScriptedProgress progress;
+        RecordingNestingWindow nesting;
         QList<QUrl> opened;
         QStringList dialogsRun;                 // object names of the modal dialogs shown
         std::function<int(QDialog&)> onDialog;  // what the user does in them
@@ -587,6 +589,23 @@ class MainWindowTest : public QObject {
         QVERIFY(f.scratch.ReadSettings().contains("TranslateOnSelect=0"));
         clickProgram();
         QCOMPARE(drawings.count(), 1);
+    }
+
+    // A run that writes Batch.lst brings the nesting application to the front through the
+    // desktop's window; a run without it leaves the desktop alone.
+    void batchListRunsRaiseTheNestingWindow_data() {
+        QTest::addColumn<bool>("batchList");
+        QTest::newRow("Batch.lst written") << true;
+        QTest::newRow("no Batch.lst") << false;
+    }
+    void batchListRunsRaiseTheNestingWindow() {
+        QFETCH(bool, batchList);
+        Frame f;
+        f.AddPanelProgram();
+        f.workspace.GetSession().settings.options.generateBatchLst = batchList;
+        f.window->FileMgr()->ProcessButton()->click();
+        QCOMPARE(QFileInfo::exists(f.scratch.Path("dxf/Batch.lst")), batchList);
+        QCOMPARE(f.nesting.raised, batchList ? QStringList{"Cutplan"} : QStringList());
     }
 
     void drawingClickShowsItsLayersWithoutProgramData() {

@@ -7,10 +7,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "base/prompt.h"
 #include "fake_viewer.h"
 #include "options_dialog.h"
 #include "settings/user_store.h"
-#include "translate/prompt.h"
 
 using retracer::MemoryUserSettingsStore;
 using retracer::RecordingPrompt;

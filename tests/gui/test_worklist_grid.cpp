@@ -13,10 +13,10 @@
 
 #include <fstream>
 
+#include "base/prompt.h"
+#include "job/control_panel_lists.h"
 #include "popup_menu.h"
 #include "settings/user_store.h"
-#include "translate/prompt.h"
-#include "variables/control_panel_lists.h"
 #include "worklist/worklist.h"
 #include "worklist_grid.h"
 #include "worklist_table_model.h"

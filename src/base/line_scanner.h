@@ -1,0 +1,63 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "base/field_splitter.h"
+
+namespace retracer {
+
+class LineScanner;
+
+// Receives the events of a scan, all raised from inside ScanFile / ScanText on the caller's
+// thread. LineRead comes once per line with the line (without its line end) in
+// scanner.Current().
+class ScanHandler {
+  public:
+    virtual ~ScanHandler() = default;
+    virtual void ScanBegin(LineScanner&) {}
+    virtual void LineRead(LineScanner&) = 0;
+    virtual void ScanEnd(LineScanner&) {}
+};
+
+// Reads a text line by line and hands each line, split into fields, to a handler.
+//
+// A handler may rewrite the current text and separators at will; the next line starts afresh
+// with its own text and the default separators as they were when the scan began. A handler may
+// also start a scan of another text on the same scanner: when it returns, the outer line, its
+// number and its fields are as they were.
+class LineScanner {
+  public:
+    // Separators every line starts with (" " unless changed).
+    void SetDefaultSeparators(std::string_view separators) { default_separators_ = separators; }
+    const std::string& DefaultSeparators() const { return default_separators_; }
+
+    // Reads and decodes the file, then scans it. When the file cannot be read: false, a message
+    // in `error` (if given) and no events at all.
+    bool ScanFile(const std::filesystem::path& path, ScanHandler& handler, std::string* error);
+
+    // Scans UTF-8 text. Raises ScanBegin, LineRead for each line and ScanEnd, even for an empty
+    // text (then without LineRead).
+    void ScanText(std::string_view utf8, ScanHandler& handler);
+
+    // The current line: during LineRead the line just read, as the handler left it.
+    FieldSplitter& Current() { return current_; }
+    const FieldSplitter& Current() const { return current_; }
+
+    // 1-based number of the current line; 0 before the first line of a scan.
+    int LineNumber() const { return line_number_; }
+
+    // Ends the scan after the current event; ScanEnd is still raised.
+    void RequestStop() { stop_requested_ = true; }
+    bool StopRequested() const { return stop_requested_; }
+
+  private:
+    FieldSplitter current_;
+    std::string default_separators_ = " ";
+    int line_number_ = 0;
+    bool stop_requested_ = false;
+    int depth_ = 0;  // scans in progress on this scanner (more than one when nested)
+};
+
+}  // namespace retracer

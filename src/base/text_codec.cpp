@@ -1,0 +1,288 @@
+#include "base/text_codec.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+#include <utility>
+
+namespace retracer {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Windows-1252 for 0x80-0x9F; the rest of the upper half equals Latin-1. The five bytes the code
+// page leaves undefined map to the C1 control of the same value, so every byte decodes and none
+// turns into U+FFFD (a user's file must read back as the same characters each time).
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
+};
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        const char seq[2] = {static_cast<char>(0xC0 | (cp >> 6)),
+                             static_cast<char>(0x80 | (cp & 0x3F))};
+        out.append(seq, 2);
+    } else if (cp < 0x10000) {
+        const char seq[3] = {static_cast<char>(0xE0 | (cp >> 12)),
+                             static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+                             static_cast<char>(0x80 | (cp & 0x3F))};
+        out.append(seq, 3);
+    } else {
+        const char seq[4] = {
+            static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
+            static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
+        out.append(seq, 4);
+    }
+}
+
+void AppendCp1252(std::string& out, unsigned char byte) {
+    AppendUtf8(out, byte < 0xA0 ? kCp1252High[byte - 0x80] : char32_t{byte});
+}
+
+bool IsContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+// Well-formed sequences as the Unicode standard tables them (no overlongs, no surrogates,
+// nothing past U+10FFFF).
+std::size_t SequenceLength(const unsigned char* p, std::size_t avail) {
+    const unsigned c = p[0];
+    if (c < 0x80) return 1;
+    if (c < 0xC2) return 0;
+    if (c < 0xE0) return avail >= 2 && IsContinuation(p[1]) ? 2 : 0;
+    if (c < 0xF0) {
+        if (avail < 3) return 0;
+        const unsigned lo = c == 0xE0 ? 0xA0 : 0x80;
+        const unsigned hi = c == 0xED ? 0x9F : 0xBF;
+        return p[1] >= lo && p[1] <= hi && IsContinuation(p[2]) ? 3 : 0;
+    }
+    if (c < 0xF5) {
+        if (avail < 4) return 0;
+        const unsigned lo = c == 0xF0 ? 0x90 : 0x80;
+        const unsigned hi = c == 0xF4 ? 0x8F : 0xBF;
+        return p[1] >= lo && p[1] <= hi && IsContinuation(p[2]) && IsContinuation(p[3]) ? 4 : 0;
+    }
+    return 0;
+}
+
+// Number of ASCII bytes at the start of [p, p + n), tested a word at a time: program files are
+// almost all ASCII, so this loop is where decoding spends its time.
+std::size_t AsciiRunLength(const unsigned char* p, std::size_t n) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    std::size_t i = 0;
+    while (i + 16 <= n) {
+        std::uint64_t a;
+        std::uint64_t b;
+        std::memcpy(&a, p + i, 8);
+        std::memcpy(&b, p + i + 8, 8);
+        if ((a | b) & kHighBits) break;
+        i += 16;
+    }
+    while (i < n && p[i] < 0x80) ++i;
+    return i;
+}
+
+std::size_t ValidUtf8Prefix(std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        i += AsciiRunLength(p + i, n - i);
+        if (i == n) break;
+        const std::size_t len = SequenceLength(p + i, n - i);
+        if (len == 0) return i;
+        i += len;
+    }
+    return n;
+}
+
+// Windows-1252 for every non-ASCII byte, or, with `keep_utf8`, only for bytes that do not start
+// a well-formed UTF-8 sequence.
+std::string DecodeSingleBytes(std::string_view bytes, bool keep_utf8) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::string out;
+    out.reserve(n + n / 2);
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t run = AsciiRunLength(p + i, n - i);
+        out.append(bytes.data() + i, run);
+        i += run;
+        if (i == n) break;
+        const std::size_t len = keep_utf8 ? SequenceLength(p + i, n - i) : 0;
+        if (len > 0) {
+            out.append(bytes.data() + i, len);
+            i += len;
+        } else {
+            AppendCp1252(out, p[i]);
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string DecodeUtf16(std::string_view bytes, bool big_endian) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    const auto unit = [p, big_endian](std::size_t k) -> char32_t {
+        return big_endian ? (char32_t{p[k]} << 8) | p[k + 1] : (char32_t{p[k + 1]} << 8) | p[k];
+    };
+    std::string out;
+    out.reserve(n);
+    std::size_t i = 0;
+    while (i + 1 < n) {
+        const char32_t u = unit(i);
+        i += 2;
+        if (u < 0x80) {
+            out.push_back(static_cast<char>(u));
+        } else if (u < 0xD800 || u > 0xDFFF) {
+            AppendUtf8(out, u);
+        } else if (u <= 0xDBFF && i + 1 < n && unit(i) >= 0xDC00 && unit(i) <= 0xDFFF) {
+            AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (unit(i) - 0xDC00));
+            i += 2;
+        } else {
+            AppendUtf8(out, kReplacement);  // a surrogate without its partner
+        }
+    }
+    if (i < n) AppendUtf8(out, kReplacement);  // half a code unit at the end
+    return out;
+}
+
+std::string Decode(std::string_view bytes, TextEncoding encoding) {
+    switch (encoding) {
+        case TextEncoding::kUtf8:
+            return std::string(bytes);
+        case TextEncoding::kUtf8Bom: {
+            const std::string_view body = bytes.substr(kUtf8Bom.size());
+            return IsValidUtf8(body) ? std::string(body) : DecodeSingleBytes(body, true);
+        }
+        case TextEncoding::kUtf16Le:
+            return DecodeUtf16(bytes.substr(2), false);
+        case TextEncoding::kUtf16Be:
+            return DecodeUtf16(bytes.substr(2), true);
+        case TextEncoding::kWindows1252:
+            break;
+    }
+    return DecodeSingleBytes(bytes, false);
+}
+
+// A file already in UTF-8 (the common case) hands its buffer back instead of being copied.
+std::string DecodeOwned(std::string bytes) {
+    const TextEncoding encoding = DetectEncoding(bytes);
+    if (encoding == TextEncoding::kUtf8) return bytes;
+    const std::string_view view = bytes;
+    if (encoding == TextEncoding::kUtf8Bom && IsValidUtf8(view.substr(kUtf8Bom.size()))) {
+        bytes.erase(0, kUtf8Bom.size());
+        return bytes;
+    }
+    return Decode(bytes, encoding);
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+    return ValidUtf8Prefix(bytes) == bytes.size();
+}
+
+std::size_t Utf8SequenceLength(std::string_view bytes) {
+    if (bytes.empty()) return 0;
+    return SequenceLength(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+TextEncoding DetectEncoding(std::string_view bytes) {
+    if (bytes.starts_with(kUtf8Bom)) return TextEncoding::kUtf8Bom;
+    if (bytes.starts_with("\xFF\xFE")) return TextEncoding::kUtf16Le;
+    if (bytes.starts_with("\xFE\xFF")) return TextEncoding::kUtf16Be;
+    return IsValidUtf8(bytes) ? TextEncoding::kUtf8 : TextEncoding::kWindows1252;
+}
+
+std::string DecodeText(std::string_view bytes) {
+    return Decode(bytes, DetectEncoding(bytes));
+}
+
+bool ReadTextFile(const std::filesystem::path& path, std::string& utf8, std::string* error) {
+    utf8.clear();
+    const auto fail = [&](const std::string& reason) {
+        if (error) *error = "Cannot read \"" + path.string() + "\": " + reason;
+        return false;
+    };
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return fail("it is a folder");
+
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        const int code = errno;
+        return fail(code != 0 ? std::generic_category().message(code) : "cannot open the file");
+    }
+    std::string bytes;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec && size > 0) {
+        bytes.resize(static_cast<std::size_t>(size));
+        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        bytes.resize(static_cast<std::size_t>(in.gcount()));
+    }
+    // Whatever the size said (a file still growing, a pipe), read on to the real end.
+    char chunk[1 << 16];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        bytes.append(chunk, static_cast<std::size_t>(in.gcount()));
+    }
+    if (in.bad()) return fail("read error");
+    utf8 = DecodeOwned(std::move(bytes));
+    return true;
+}
+
+std::string UpperAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return out;
+}
+
+std::string_view TrimSpaces(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    constexpr std::string_view kBlanks = " \t";
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+LineCursor::LineCursor(std::string_view text)
+    : text_(text), nextLf_(Find('\n')), nextCr_(Find('\r')) {}
+
+std::size_t LineCursor::Find(char c) const {
+    const void* found = std::memchr(text_.data() + pos_, c, text_.size() - pos_);
+    return found != nullptr
+               ? static_cast<std::size_t>(static_cast<const char*>(found) - text_.data())
+               : text_.size();
+}
+
+bool LineCursor::Next(std::string_view& line) {
+    const std::size_t n = text_.size();
+    if (pos_ >= n) return false;
+    if (nextLf_ < pos_) nextLf_ = Find('\n');
+    if (nextCr_ < pos_) nextCr_ = Find('\r');
+    std::size_t end = std::min(nextLf_, nextCr_);
+    line = text_.substr(pos_, end - pos_);
+    if (end == nextCr_ && end + 1 < n && text_[end + 1] == '\n') ++end;
+    pos_ = end + 1;
+    return true;
+}
+
+}  // namespace retracer

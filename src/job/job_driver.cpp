@@ -1,0 +1,382 @@
+#include "job/job_driver.h"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+#include <functional>
+#include <memory>
+#include <system_error>
+
+#include "base/file_lookup.h"
+#include "base/line_scanner.h"
+#include "base/value_text.h"
+#include "drawing/drawing_writer.h"
+#include "job/control_panel_lists.h"
+#include "job/job_labels.h"
+#include "job/job_variables.h"
+#include "job/session.h"
+#include "translate/genesis_ev.h"
+#include "translate/genesis_iso.h"
+#include "translate/route_path.h"
+#include "translate/translation_context.h"
+#include "worklist/job_texts.h"
+
+namespace retracer {
+namespace {
+
+constexpr std::string_view kFileError = "File Error. File may be open by another application.";
+
+// Nesting depth of call k below the main program (call 1 found in the main program is 1).
+int CallDepth(const JobState& job, int call) {
+    int depth = 0;
+    for (int k = call; k > 0 && depth <= kMaxSubprogramDepth + 1; ++depth) {
+        k = job.calls[static_cast<std::size_t>(k - 1)].parentCall;
+    }
+    return depth;
+}
+
+// The scanner's events for one job: every line goes to the translator of the dialect.
+class JobScan : public ScanHandler {
+  public:
+    using LineTranslator = std::function<void(FieldSplitter&, std::string_view, int)>;
+
+    JobScan(const TranslationContext& context, const JobRowVariables& row, RowVariableLists& lists)
+        : context_(context), row_(row), lists_(lists) {}
+
+    void SetTranslator(LineTranslator translate) { translate_ = std::move(translate); }
+    void SetFile(std::string file) { file_ = std::move(file); }
+
+    void ScanBegin(LineScanner&) override {
+        JobState& job = context_.job;
+        TranslationState& state = context_.state;
+        job.programOffsetX.clear();
+        job.programOffsetY.clear();
+        job.programOffsetZ.clear();
+        state.routeSeq.clear();
+        if (SubprogramCall* call = job.CurrentCall()) {
+            // The call's parameters become the subprogram's R variables.
+            for (int i = 0; i < SubprogramCall::kParameterCount; ++i) {
+                state.vars.r[static_cast<std::size_t>(i)] =
+                    call->parameters[static_cast<std::size_t>(i)];
+            }
+            // Parents are scanned before their children, so a parent's offsets already hold
+            // those of its own ancestors.
+            if (call->parentCall > 0) {
+                const SubprogramCall& parent =
+                    job.calls[static_cast<std::size_t>(call->parentCall - 1)];
+                call->offsetX += parent.offsetX;
+                call->offsetY += parent.offsetY;
+                call->offsetZ += parent.offsetZ;
+            }
+        } else {
+            // A job from a worklist row loads the row's variables here.
+            lists_ = LoadJobVariables(row_, context_.header, state);
+        }
+    }
+
+    void LineRead(LineScanner& scanner) override {
+        if (translate_) translate_(scanner.Current(), file_, scanner.LineNumber());
+    }
+
+    void ScanEnd(LineScanner&) override { EndRoutePath(context_.Routes(nullptr)); }
+
+  private:
+    const TranslationContext& context_;
+    const JobRowVariables& row_;
+    RowVariableLists& lists_;
+    LineTranslator translate_;
+    std::string file_;
+};
+
+// The translator of the program's dialect, fed by the scan.
+struct DialectTranslator {
+    std::unique_ptr<GenesisEvTranslator> genesisEv;
+    std::unique_ptr<GenesisIsoTranslator> genesisIso;
+
+    DialectTranslator(const TranslationContext& context, JobScan& scan) {
+        if (context.header.dialect == Dialect::kGenesisEv) {
+            genesisEv = std::make_unique<GenesisEvTranslator>(context);
+            scan.SetTranslator([this](FieldSplitter& line, std::string_view file, int number) {
+                genesisEv->TranslateLine(line, file, number);
+            });
+        } else if (context.header.dialect == Dialect::kGenesis) {
+            genesisIso = std::make_unique<GenesisIsoTranslator>(context);
+            scan.SetTranslator([this](FieldSplitter& line, std::string_view file, int number) {
+                genesisIso->TranslateLine(line, file, number);
+            });
+        }
+    }
+};
+
+// A program line draws at most one entity or so, and lines are rarely shorter than 24 bytes
+// (hole rows draw more; the vector then grows as usual).
+void ReserveForProgram(DrawingWriter& writer, const JobRequest& request) {
+    std::error_code ec;
+    const std::uintmax_t bytes =
+        request.text ? request.text->size() : std::filesystem::file_size(request.program, ec);
+    if (!ec) writer.ReserveEntities(static_cast<std::size_t>(bytes / 24));
+}
+
+// Scans the main program, then every subprogram it calls (calls found on the way are appended
+// and scanned in turn), as far as the limits on calls and nesting allow.
+void ScanProgramAndCalls(const JobResources& resources, const JobRequest& request, JobState& job,
+                         TranslationState& state, JobScan& scan, JobResult& result) {
+    LineScanner scanner;
+    const std::filesystem::path mainFolder = request.program.parent_path();
+    const std::string& subFolder = resources.settings.subprogramFolder;
+    std::filesystem::path current = request.program;
+    for (;;) {
+        state.condStack.fill(true);
+        scan.SetFile(PathText(current));
+        if (current == request.program && request.text) {
+            scanner.ScanText(*request.text, scan);
+        } else {
+            std::string error;
+            scanner.ScanFile(current, scan, &error);
+        }
+
+        if (job.currentCall >= static_cast<int>(job.calls.size())) break;
+        if (job.currentCall >= kMaxSubprogramCalls) {
+            result.cutCalls = PathText(current) + ": more than " +
+                              std::to_string(kMaxSubprogramCalls) + " subprogram calls";
+            break;
+        }
+        ++job.currentCall;
+        const SubprogramCall& call = job.calls[static_cast<std::size_t>(job.currentCall - 1)];
+        const std::filesystem::path name = PathFromText(call.fileName);
+        current = subFolder.size() > 2 ? PathFromText(subFolder) / name : mainFolder / "SUB" / name;
+        current = FindFileIgnoringCase(current);
+        if (CallDepth(job, job.currentCall) > kMaxSubprogramDepth) {
+            // A subprogram calling itself: this call and everything below it is left out.
+            result.cutCalls = PathText(current) + ": nested more than " +
+                              std::to_string(kMaxSubprogramDepth) + " levels deep";
+            current.clear();
+            continue;
+        }
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(current, ec)) result.missingSubprogram = current;
+    }
+}
+
+// The drawing of one job: opened, translated, labelled and written.
+void TranslateJobDrawing(const JobResources& resources, const JobRequest& request,
+                         JobResult& result) {
+    DrawingWriter writer;
+    if (!writer.OpenDrawing(result.output)) {
+        result.fileError = true;
+        return;
+    }
+    writer.StartDrawing();
+    ReserveForProgram(writer, request);
+
+    JobState job;
+    job.mirrorJob = request.mirror;
+    job.dimsFromJob = request.dimsFromJob;
+    TranslationState state;
+    const TranslationContext context{
+        state,           job,   result.header, resources.settings.options, resources.tools,
+        resources.roots, writer};
+    JobScan scan(context, request.rowVariables, result.rowLists);
+    const DialectTranslator translator(context, scan);
+    ScanProgramAndCalls(resources, request, job, state, scan, result);
+    result.scanned = true;
+
+    // The part's label block and engraved labels go in before the drawing is written.
+    AddJobLabelBlock(resources, request, job, state, writer, result);
+    EngraveJobLabels(resources, job, writer);
+
+    result.written = writer.CloseDrawing();
+    result.fileError = !result.written;
+    if (result.written && !writer.Error().empty()) {
+        // A drawing operation out of order: a fault of ours, not of the program.
+        result.diagnostics.push_back(Diagnostic{PathText(result.output), 0, writer.Error()});
+    }
+    for (const Entity& entity : writer.Content().entities) ++result.entitiesPerLayer[entity.layer];
+    result.entityCount = writer.Content().entities.size();
+
+    result.calls = std::move(job.calls);
+    result.labelFields = std::move(job.labelFields);
+    result.unitDivisor = job.unitDivisor;
+    result.diagnostics.insert(result.diagnostics.begin(),
+                              std::make_move_iterator(job.diagnostics.begin()),
+                              std::make_move_iterator(job.diagnostics.end()));
+}
+
+// A large drawing leaves the allocator holding hundreds of megabytes it no longer uses; hand
+// them back so a long session or a batch does not keep its largest job's footprint.
+void ReleaseFreedMemory(const JobResult& result) {
+#if defined(__GLIBC__)
+    constexpr std::size_t kLargeDrawing = 100'000;
+    if (result.entityCount >= kLargeDrawing) malloc_trim(0);
+#else
+    (void)result;
+#endif
+}
+
+}  // namespace
+
+ProgramRecognition RecognizeJobProgram(const Settings& settings, const std::filesystem::path& given,
+                                       bool dimsFromJob, const ProgramHeader& before) {
+    ProgramRecognition recognition;
+    recognition.program = FindFileIgnoringCase(given);
+    recognition.header = before;
+    recognition.found = RecognizeProgram(recognition.program, settings.allVariables, dimsFromJob,
+                                         recognition.header);
+    if (recognition.found.recognized) {
+        recognition.text =
+            std::make_shared<const std::string>(std::move(recognition.found.programText));
+    }
+    recognition.found.programText.clear();
+    return recognition;
+}
+
+void ShowRecognition(ControlPanelLists& panel, const ProgramRecognition& recognition) {
+    const Recognition& found = recognition.found;
+    panel.Labels().SetDimensions(found.labDim);
+    panel.Labels().SetComment(found.labCmt);
+    panel.Labels().SetFrame(found.framePD);
+    if (!found.recognized) return;
+    panel.AddVVar(VVarMode::kClear, "");
+    for (const auto& [name, value] : found.vVars) {
+        panel.AddVVar(VVarMode::kName, name);
+        panel.AddVVar(VVarMode::kValue, value);
+    }
+    // While a worklist row's variables are being edited the R list shows the row, not the file.
+    if (!panel.VariableListsEnabled() && recognition.header.dialect == Dialect::kGenesisEv) {
+        std::string clear = "Clear";
+        panel.AddRVar(clear);
+        for (std::string line : found.rVarLines) panel.AddRVar(line);
+    }
+    if (recognition.text) panel.PrgList().AssignShared(recognition.text);
+}
+
+std::filesystem::path OutputPathFor(const JobResources& resources, const JobRequest& request) {
+    if (!(resources.settings.options.saveOnTranslate || request.forceSave)) {
+        return resources.paths.appFolder / "Temp.DXF";
+    }
+    std::string base = PathText(request.program.filename());
+    base = base.substr(0, base.find('.'));
+    if (request.jobNumber < 0) {
+        base += "." + FormatPattern(-static_cast<double>(request.jobNumber), "0000");
+    }
+    if (!request.outputName.empty()) {
+        // A name, not a path: "..\x" or "sub/x" must not write outside the destination folder.
+        base = request.outputName;
+        for (char& c : base)
+            if (c == '/' || c == '\\') c = '_';
+    }
+    base += request.mirror ? ".M.DXF" : ".DXF";
+    return resources.destFolder / base;
+}
+
+JobResult TranslateJob(const JobResources& resources, const JobRequest& request) {
+    JobResult result;
+    result.header = request.header;
+    result.hbdCounter = request.hbdCounter;
+    if (request.program.empty()) return result;
+    result.output = OutputPathFor(resources, request);
+    TranslateJobDrawing(resources, request, result);
+    ReleaseFreedMemory(result);
+    return result;
+}
+
+void RaiseJobMessages(Prompt& prompt, const JobResult& result) {
+    if (result.fileError) {
+        prompt.Show("Alert!", std::string(kFileError) + "\r\n" + PathText(result.output),
+                    PromptIcon::kInformation);
+    }
+    if (!result.missingSubprogram.empty()) {
+        prompt.Show("Subprogram Error",
+                    "Subprogram: \r" + PathText(result.missingSubprogram) + "\rNot Found",
+                    PromptIcon::kWarning);
+    }
+    if (!result.cutCalls.empty()) {
+        prompt.Show(
+            "Subprogram Error",
+            "Subprogram calls cut off, the drawing holds what was read before:\r" + result.cutCalls,
+            PromptIcon::kWarning);
+    }
+}
+
+void ShowRowVariables(ControlPanelLists& panel, const RowVariableLists& lists) {
+    if (!lists.loaded) return;
+    panel.AddVVar(VVarMode::kClear, "");
+    for (const auto& [name, value] : lists.vVars) {
+        panel.AddVVar(VVarMode::kName, name);
+        panel.AddVVar(VVarMode::kValue, value);
+    }
+    std::string clear = "Clear";
+    panel.AddRVar(clear);
+    for (const RVarEntry& entry : lists.rVars) panel.AddRVar(entry);
+}
+
+void ShowJobResult(ControlPanelLists& panel, const JobResult& result) {
+    if (!result.scanned) return;
+    ShowRowVariables(panel, result.rowLists);
+    panel.ListSubprogramCalls(result.calls);
+    panel.ShowPartSize(result.header);
+    panel.Labels().SetDimensions(PartSizeCaption(result.header));
+}
+
+JobResources ResourcesOf(const Session& session) {
+    return JobResources{session.paths, session.settings,      session.tools,
+                        session.roots, session.letters.get(), session.destFolder};
+}
+
+JobRequest RequestFor(const Session& session, const std::filesystem::path& program) {
+    JobRequest request;
+    request.program = program;
+    request.header = session.header;
+    if (session.recognizedText && session.recognizedProgram == program) {
+        request.text = session.recognizedText;
+    }
+    request.texts = JobTextsOfRow(session.worklist, 0, false);
+    return request;
+}
+
+bool ConfirmMissingProgram(Session& session, const std::filesystem::path& given) {
+    if (given.empty()) return true;
+    const bool goOn = session.prompt.AskYesNo(
+        "Alert!", "File Not Found\r" + PathText(given) + "\r\r           *** Continue? ***", true);
+    if (!goOn) session.stopRequested = true;
+    return goOn;
+}
+
+bool ChkPFile(Session& session, const std::filesystem::path& given, bool dimsFromJob) {
+    session.recognizedProgram.clear();
+    session.recognizedText.reset();
+    ProgramRecognition recognition =
+        RecognizeJobProgram(session.settings, given, dimsFromJob, session.header);
+    session.header = recognition.header;
+    if (recognition.found.fileMissing) {
+        ConfirmMissingProgram(session, given);
+        return false;
+    }
+    ShowRecognition(session.panel, recognition);
+    if (!recognition.found.recognized) return false;
+    session.recognizedProgram = recognition.program;
+    session.recognizedText = recognition.text;
+    return true;
+}
+
+ProgramJobResult TranslateProgramFile(Session& session, const ProgramJob& job) {
+    ProgramJobResult result;
+    const std::filesystem::path program = FindFileIgnoringCase(job.program);
+    if (!ChkPFile(session, program)) return result;
+    result.recognized = true;
+    JobRequest request = RequestFor(session, program);
+    request.mirror = job.mirror;
+    request.forceSave = job.forceSave;
+    request.texts = JobTextsOfRow(session.worklist, 0, job.mirror);
+    // A single job keeps the HBD counter in the per-user store; a batch run carries it itself.
+    const bool hbd = session.settings.options.renameForHbd;
+    if (hbd) request.hbdCounter = LoadHbdCounter(session.userStore);
+    result.job = TranslateJob(ResourcesOf(session), request);
+    RaiseJobMessages(session.prompt, result.job);
+    ShowJobResult(session.panel, result.job);
+    session.header = result.job.header;
+    if (hbd) SaveHbdCounter(session.userStore, result.job.hbdCounter);
+    return result;
+}
+
+}  // namespace retracer
