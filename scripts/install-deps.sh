@@ -9,7 +9,7 @@ packages=(
     libcli11-dev nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     python3-ezdxf poppler-utils
-    libboost-dev qt6-svg-dev fonts-dejavu-core
+    libboost-dev qt6-svg-dev libqt6svg6 fonts-dejavu-core
     xvfb xauth time bc
 )
 

@@ -79,6 +79,59 @@ TEST_F(AppFolderFiles, ScratchFoldersAreCreatedAndErrorsIgnored) {
     EXPECT_TRUE(fs::is_directory(other / "NestTmp"));
 }
 
+// An installed program (its folder not writable) keeps its application folder per user, seeded
+// from the installed files on first start without replacing what the user changed since.
+TEST_F(AppFolderFiles, InstalledProgramsUseASeededPerUserFolder) {
+    const fs::path prefix = folder_ / "usr";
+    const fs::path installed = InstalledAppFiles(prefix / "bin");
+    EXPECT_EQ(installed, prefix / "share" / "retracer");
+    fs::create_directories(installed / "Letters");
+    Put(installed / "Tool.Par", "installed tools");
+    Put(installed / "Letters" / "A.DXF", "installed A");
+    Put(installed / "Letters" / "B.DXF", "installed B");
+    const fs::path user = folder_ / "home" / ".local" / "share" / "Retracer";
+
+    // A writable program folder (a build, a private copy) is the application folder itself.
+    EXPECT_EQ(ChooseAppFolder(prefix / "bin", true, user, installed), prefix / "bin");
+    EXPECT_FALSE(fs::exists(user));
+    // No per-user folder known: the program folder all the same.
+    EXPECT_EQ(ChooseAppFolder(prefix / "bin", false, fs::path(), installed), prefix / "bin");
+
+    EXPECT_EQ(ChooseAppFolder(prefix / "bin", false, user, installed), user);
+    EXPECT_EQ(Get(user / "Tool.Par"), "installed tools");
+    EXPECT_EQ(Get(user / "Letters" / "B.DXF"), "installed B");
+
+    // Later starts keep the user's edits and add only what is missing.
+    Put(user / "Tool.Par", "my tools");
+    fs::remove(user / "Letters" / "B.DXF");
+    Put(user / "Letters" / "A.DXF", "my A");
+    EXPECT_EQ(ChooseAppFolder(prefix / "bin", false, user, installed), user);
+    EXPECT_EQ(Get(user / "Tool.Par"), "my tools");
+    EXPECT_EQ(Get(user / "Letters" / "A.DXF"), "my A");
+    EXPECT_EQ(Get(user / "Letters" / "B.DXF"), "installed B");
+
+    // Nothing installed to seed from: the folder is still made, and no file appears.
+    const fs::path bare = folder_ / "bare";
+    EXPECT_TRUE(SeedAppFolder(bare, folder_ / "nothing"));
+    EXPECT_TRUE(fs::is_directory(bare));
+    EXPECT_FALSE(fs::exists(bare / "Tool.Par"));
+}
+
+TEST_F(AppFolderFiles, WritableFoldersAndThePerUserRoot) {
+    EXPECT_TRUE(IsWritableFolder(folder_));
+    EXPECT_TRUE(fs::is_empty(folder_));  // the probe is gone again
+    EXPECT_FALSE(IsWritableFolder(folder_ / "missing"));
+    Put(folder_ / "file", "x");
+    EXPECT_FALSE(IsWritableFolder(folder_ / "file"));
+    EXPECT_FALSE(IsWritableFolder(fs::path()));
+#ifndef _WIN32
+    EXPECT_EQ(PerUserAppFolder("/data", "/home/u"), fs::path("/data/Retracer"));
+    EXPECT_EQ(PerUserAppFolder("relative", "/home/u"), fs::path("/home/u/.local/share/Retracer"));
+    EXPECT_EQ(PerUserAppFolder(nullptr, "/home/u"), fs::path("/home/u/.local/share/Retracer"));
+    EXPECT_EQ(PerUserAppFolder("", nullptr), fs::path());
+#endif
+}
+
 using UserStoreTest = StoreTestFolder;
 
 TEST_F(UserStoreTest, ValuesSurviveIntoAnotherStoreAndMissingGiveTheDefault) {

@@ -86,13 +86,26 @@ TEST_F(WorklistEditingTest, ClicksPreviewRowsOncePerCell) {
     for (const Click& click : clicks) {
         fs::remove(root_ / "A.DXF");
         fs::remove(root_ / "A.M.DXF");
-        EXPECT_EQ(editor_.CellClick(*session_, click.column, click.row), click.previews)
+        JobResult result;
+        EXPECT_EQ(editor_.CellClick(*session_, click.column, click.row, &result), click.previews)
             << click.column << "," << click.row;
         for (const std::string name : {"A.DXF", "A.M.DXF"}) {
             EXPECT_EQ(fs::exists(root_ / name), name == click.made) << name;
         }
+        // The caller gets the preview's job, to show its drawing.
+        EXPECT_EQ(result.output.filename().string(), click.made);
+        if (click.previews) {
+            EXPECT_EQ(editor_.CurrentMirror(), click.column == 2);
+        }
     }
     EXPECT_EQ(editor_.CurrentRow(), 0);  // a click on a column caption
+    EXPECT_FALSE(editor_.CurrentMirror());
+    editor_.FocusLost();
+    EXPECT_TRUE(editor_.CellClick(*session_, 2, 7));
+    EXPECT_EQ(editor_.CurrentRow(), 7);
+    editor_.ForgetCurrentRow();  // a program file shown instead
+    EXPECT_EQ(editor_.CurrentRow(), 0);
+    EXPECT_FALSE(editor_.CurrentMirror());
     EXPECT_TRUE(session_->panel.VariableListsEnabled());
     editor_.FocusLost();
     EXPECT_FALSE(editor_.CellClick(*session_, 3, 0));

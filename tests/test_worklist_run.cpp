@@ -314,6 +314,34 @@ TEST_F(WorklistRunTest, ProgressAndCancelStopLikeAnsweringNo) {
     }
 }
 
+// The selection run tells of every file before it begins and stops at a cancel the same way,
+// leaving itself free for the next run.
+TEST_F(WorklistRunTest, ASelectionRunCanBeCancelledBeforeAFile) {
+    state_.translateArmed = true;
+    std::vector<RunProgress> told;
+    RunOptions options;
+    options.progress = [&](const RunProgress& p) { told.push_back(p); };
+    options.cancelled = [&] { return told.size() == 2; };  // before the third file begins
+    const RunReport report = RunSelection(*session_, state_, root_ / "progs",
+                                          {"BACK.PGM", "SHELF.PGM", "PANEL.PGM"}, options);
+    EXPECT_TRUE(report.stopped);
+    EXPECT_EQ(Names(report), (std::vector<std::string>{"BACK.DXF", "SHELF.DXF"}));
+    std::vector<int> done;
+    for (const RunProgress& p : told) {
+        EXPECT_EQ(p.row, 0);
+        EXPECT_EQ(p.rowsTotal, 3);
+        done.push_back(p.rowsDone);
+    }
+    EXPECT_EQ(done, (std::vector<int>{0, 1}));
+    EXPECT_FALSE(state_.selectionRunBusy);
+
+    told.clear();
+    options.cancelled = nullptr;
+    EXPECT_FALSE(RunSelection(*session_, state_, root_ / "progs", {"PANEL.PGM"}, options).stopped);
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told.back().rowsDone, 1);  // the last call says the file is done
+}
+
 TEST_F(WorklistRunTest, ProcessButtonChoosesTheRunByRowOne) {
     Worklist& w = session_->worklist;
     SetRow(w, 2, "1", "0", "SHELF.PGM");  // row 1 empty: the selection run

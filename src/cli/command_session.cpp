@@ -15,9 +15,9 @@ namespace retracer::cli {
 
 bool OpenCommandSession(const CommandSetup& setup, const char* argv0, Prompt& prompt,
                         CommandSession& out) {
-    const AppPaths paths = ResolveAppPaths(
-        setup.appFolder.empty() ? ExecutableFolder(argv0) : std::filesystem::path(setup.appFolder),
-        setup.appFolder.empty() ? std::getenv("RETRACER_HOME") : nullptr);
+    const AppPaths paths = setup.appFolder.empty()
+                               ? ResolveStartupPaths(argv0, std::getenv("RETRACER_HOME"))
+                               : ResolveAppPaths(std::filesystem::path(setup.appFolder), nullptr);
     CreateScratchFolders(paths);
 
     const std::filesystem::path userRoot = FileUserSettingsStore::DefaultRoot();

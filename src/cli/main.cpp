@@ -258,8 +258,8 @@ int main(int argc, char** argv) {
         return retracer::cli::RunBatch(batchOptions, argv[0], prompt);
     }
 
-    const retracer::AppPaths paths = retracer::ResolveAppPaths(retracer::ExecutableFolder(argv[0]),
-                                                               std::getenv("RETRACER_HOME"));
+    const retracer::AppPaths paths =
+        retracer::ResolveStartupPaths(argv[0], std::getenv("RETRACER_HOME"));
     retracer::CreateScratchFolders(paths);
 
     if (*eval) return RunEval(expressions, exprFile, assignments);

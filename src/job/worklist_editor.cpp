@@ -1,7 +1,6 @@
 #include "job/worklist_editor.h"
 
 #include <algorithm>
-#include <set>
 
 #include "base/file_lookup.h"
 #include "base/value_text.h"
@@ -12,8 +11,6 @@
 
 namespace retracer {
 namespace {
-
-constexpr int kColumns = Worklist::kColumnCount;
 
 std::string FolderText(const std::filesystem::path& folder) {
     std::string out = PathText(folder);
@@ -64,13 +61,14 @@ int WorklistEditor::AddFiles(Session& session, const std::vector<std::string>& s
     return added;
 }
 
-bool WorklistEditor::CellClick(Session& session, int column, int row) {
+bool WorklistEditor::CellClick(Session& session, int column, int row, JobResult* result) {
     bool previewed = false;
     if ((column != lastColumn_ || row != lastRow_) && column >= 0 && column < 4) {
         currentRow_ = row;
+        currentMirror_ = column == WorklistColumn::kMir;
         // Once a part size is known, the recognition keeps it for the row's own.
         const bool dimsFromJob = session.header.partWidth * session.header.partLength > 0;
-        previewed = TranslateRow(session, row, column == WorklistColumn::kMir, dimsFromJob);
+        previewed = TranslateRow(session, row, currentMirror_, dimsFromJob, result);
         session.panel.SetVariableListsEnabled(true);
     }
     lastColumn_ = column;
@@ -84,28 +82,13 @@ std::string WorklistEditor::TipText() {
 }
 
 bool DeleteSelectedRows(Session& session, const std::vector<int>& rows) {
-    if (!session.prompt.AskYesNo("Query", "Delete selected entries in Worklist?", false)) {
-        return false;
-    }
-    Worklist& worklist = session.worklist;
-    const std::set<int> doomed(rows.begin(), rows.end());
-    int target = 0;
-    for (int r = 1; r <= worklist.RowCount(); ++r) {
-        if (doomed.count(r) != 0) continue;
-        ++target;
-        if (target == r) continue;
-        for (int c = 1; c <= kColumns; ++c) {
-            worklist.SetCell(target, c, worklist.GetCell(r, c));
-            worklist.SetCellNote(target, c, worklist.Grid().Note(r, c));
-        }
-    }
-    for (int r = target + 1; r <= worklist.RowCount(); ++r) {
-        for (int c = 1; c <= kColumns; ++c) {
-            worklist.SetCell(r, c, "");
-            worklist.SetCellNote(r, c, "");
-        }
-    }
-    ControlPanelLists& panel = session.panel;
+    return DeleteSelectedRows(session.prompt, session.worklist, session.panel, rows);
+}
+
+bool DeleteSelectedRows(Prompt& prompt, Worklist& worklist, ControlPanelLists& panel,
+                        const std::vector<int>& rows) {
+    if (!prompt.AskYesNo("Query", "Delete selected entries in Worklist?", false)) return false;
+    DeleteRows(worklist, rows);
     panel.AddVVar(VVarMode::kClear, "");
     std::string clear = "Clear";
     panel.AddRVar(clear);
@@ -116,9 +99,7 @@ bool DeleteSelectedRows(Session& session, const std::vector<int>& rows) {
 }
 
 bool ClearWorklist(Session& session) {
-    if (!session.prompt.AskYesNo("Query", "Delete all entries in Worklist?", false)) return false;
-    session.worklist.Clear();
-    return true;
+    return ClearWorklist(session.prompt, session.worklist);
 }
 
 }  // namespace retracer

@@ -9,6 +9,10 @@
 
 namespace retracer {
 
+class ControlPanelLists;
+class Prompt;
+class Worklist;
+struct JobResult;
 struct Session;
 
 // The markers AddToProc takes around a series of added files.
@@ -38,10 +42,18 @@ class WorklistEditor {
 
     // A click on a cell of the grid. The first three columns (or the row header, column 0)
     // preview the row (mirrored for "Mir"); a second click on the same cell does nothing.
-    // Returns true when a preview was made. The clicked row becomes the current row.
-    bool CellClick(Session& session, int column, int row);
+    // Returns true when a preview was made; `result` (when given) receives its job. The clicked
+    // row becomes the current row.
+    bool CellClick(Session& session, int column, int row, JobResult* result = nullptr);
     // The worklist row whose variables the Control Panel edits; 0 = none.
     int CurrentRow() const { return currentRow_; }
+    // The current row was clicked in "Mir": its preview is the mirrored part.
+    bool CurrentMirror() const { return currentMirror_; }
+    // A job of no row (a program file clicked) is shown: no row is current any more.
+    void ForgetCurrentRow() {
+        currentRow_ = 0;
+        currentMirror_ = false;
+    }
     // The grid lost the focus: the next click on any cell counts again.
     void FocusLost() { lastColumn_ = lastRow_ = 0; }
 
@@ -53,6 +65,7 @@ class WorklistEditor {
     int lastColumn_ = 0;
     int lastRow_ = 0;
     int currentRow_ = 0;
+    bool currentMirror_ = false;
     int tipCount_ = 0;
 };
 
@@ -60,8 +73,11 @@ class WorklistEditor {
 // up, with their notes) and empties the Control Panel's variable, layer, program and size lists.
 // Returns true when rows were deleted.
 bool DeleteSelectedRows(Session& session, const std::vector<int>& rows);
+// The same over the parts it touches, for windows that hold those rather than a session.
+bool DeleteSelectedRows(Prompt& prompt, Worklist& worklist, ControlPanelLists& panel,
+                        const std::vector<int>& rows);
 
-// Asks "Delete all entries in Worklist?" and on Yes empties the worklist.
+// ClearWorklist with the session's prompt and worklist.
 bool ClearWorklist(Session& session);
 
 }  // namespace retracer

@@ -3,10 +3,39 @@
 #include <algorithm>
 #include <set>
 
+#include "base/prompt.h"
 #include "base/value_text.h"
 #include "worklist/worklist.h"
 
 namespace retracer {
+
+void DeleteRows(Worklist& worklist, const std::vector<int>& rows) {
+    constexpr int kColumns = Worklist::kColumnCount;
+    const std::set<int> doomed(rows.begin(), rows.end());
+    int target = 0;
+    for (int r = 1; r <= worklist.RowCount(); ++r) {
+        if (doomed.count(r) != 0) continue;
+        ++target;
+        if (target == r) continue;
+        for (int c = 1; c <= kColumns; ++c) {
+            worklist.SetCell(target, c, worklist.GetCell(r, c));
+            worklist.SetCellNote(target, c, worklist.Grid().Note(r, c));
+        }
+    }
+    for (int r = target + 1; r <= worklist.RowCount(); ++r) {
+        for (int c = 1; c <= kColumns; ++c) {
+            worklist.SetCell(r, c, "");
+            worklist.SetCellNote(r, c, "");
+        }
+    }
+}
+
+bool ClearWorklist(Prompt& prompt, Worklist& worklist) {
+    if (!prompt.AskYesNo("Query", "Delete all entries in Worklist?", false)) return false;
+    worklist.Clear();
+    return true;
+}
+
 void PasteCells(Worklist& worklist, int activeColumn, int activeRow, std::string_view text) {
     if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);

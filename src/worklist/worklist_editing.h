@@ -7,6 +7,7 @@
 
 namespace retracer {
 
+class Prompt;
 class Worklist;
 
 // A block of cells as the grid reports it (rows and columns from 1; 0 when nothing is selected).
@@ -15,6 +16,13 @@ struct CellBlock {
     int firstRow = 0;
     int lastRow = 0;
 };
+
+// Deletes the given rows (numbered from 1, in any order); the rows below move up with their
+// notes and the freed rows at the end are left empty.
+void DeleteRows(Worklist& worklist, const std::vector<int>& rows);
+
+// Asks "Delete all entries in Worklist?" and on Yes empties the worklist.
+bool ClearWorklist(Prompt& prompt, Worklist& worklist);
 
 // Pastes tab-separated cells (lines are rows) with their top left at the active cell, as the
 // grid does; cells past the worklist are dropped.
