@@ -6,7 +6,7 @@
 #include "accessible.h"
 #include "main_window.h"
 #include "popup_menu.h"
-#include "viewer_control.h"
+#include "viewer_window.h"
 
 namespace retracer::app {
 namespace {
@@ -80,18 +80,18 @@ void MainWindow::BuildMenus() {
             this, &MainWindow::SaveWorklistCommand);
     AddSeparator(file, "mFSep00");
     connect(AddItem(file, "mFOpen", QStringLiteral("&Open DXF")), &QAction::triggered, this,
-            &MainWindow::OpenDxfCommand);
+            [this] { viewer_->OpenDxfCommand(); });
     connect(AddItem(file, "mFSaveAsNewDXF", QStringLiteral("Save &DXF as...")), &QAction::triggered,
-            this, &MainWindow::SaveDxfCommand);
+            this, [this] { viewer_->SaveDxfAsCommand(); });
     AddSeparator(file, "mFSep0", false);
     QAction* drillTools = AddItem(file, "mfDrt", QStringLiteral("Drill Tools"));
     drillTools->setVisible(false);
     connect(drillTools, &QAction::triggered, this, &MainWindow::DrillToolsCommand);
     AddSeparator(file, "mFSep1");
     connect(AddItem(file, "mFPrintExtents", QStringLiteral("Print &Extents")), &QAction::triggered,
-            this, [this] { ViewerCommands().PrintDrawing(0); });
+            this, [this] { viewer_->PrintExtents(); });
     connect(AddItem(file, "mFPrintCurrentView", QStringLiteral("&Print Current View")),
-            &QAction::triggered, this, [this] { ViewerCommands().PrintDrawing(1); });
+            &QAction::triggered, this, [this] { viewer_->PrintCurrentView(); });
     AddSeparator(file, "mFSep2");
     connect(AddItem(file, "mFClose", QStringLiteral("&Exit")), &QAction::triggered, this,
             &QWidget::close);
@@ -103,9 +103,9 @@ void MainWindow::BuildMenus() {
 
     QMenu* view = AddMenu(bar, "mView", QStringLiteral("&View"));
     connect(AddItem(view, "mVZoomExtents", QStringLiteral("Zoom &Extents")), &QAction::triggered,
-            this, [this] { ViewerCommands().ZoomExtents(); });
+            this, [this] { viewer_->ZoomExtents(); });
     connect(AddItem(view, "mVZoomPrevious", QStringLiteral("Zoom &Previous")), &QAction::triggered,
-            this, [this] { ViewerCommands().ZoomPrevious(); });
+            this, [this] { viewer_->ZoomPrevious(); });
     AddSeparator(view, "mVSep0");
     QMenu* function = view->addMenu(QStringLiteral("Zoom &Function"));
     function->setObjectName(QStringLiteral("mVZoomFunction"));
@@ -186,13 +186,13 @@ void MainWindow::BuildToolbar() {
 
 void MainWindow::RunToolbarButton(const QString& key) {
     if (key == QLatin1String("btnPrint")) {
-        ViewerCommands().PrintDrawing(0);  // the extents, whatever the tooltip says
+        viewer_->PrintExtents();  // the extents, whatever the tooltip says
     } else if (key == QLatin1String("btnOpen")) {
         OpenWorklistCommand();
     } else if (key == QLatin1String("btnZoomPrevious")) {
-        ViewerCommands().ZoomPrevious();
+        viewer_->ZoomPrevious();
     } else if (key == QLatin1String("btnZoomExtents")) {
-        ViewerCommands().ZoomExtents();
+        viewer_->ZoomExtents();
     } else if (key == QLatin1String("btnKeyZoom")) {
         ChooseZoomFunction(0);
     } else if (key == QLatin1String("btnKeyStatzoom")) {

@@ -12,10 +12,13 @@
 #include <QTimer>
 
 #include "about_dialog.h"
+#include "base/file_lookup.h"
+#include "base/prompt.h"
 #include "control_panel_window.h"
 #include "drill_tools_dialog.h"
 #include "file_dialogs.h"
 #include "file_manager_window.h"
+#include "folder_file_list.h"
 #include "job/worklist_commands.h"
 #include "job/worklist_run.h"
 #include "nesting_window.h"
@@ -23,7 +26,7 @@
 #include "popup_menu.h"
 #include "run_progress.h"
 #include "twips.h"
-#include "viewer_placeholder.h"
+#include "viewer_window.h"
 #include "worklist_grid.h"
 #include "workspace.h"
 
@@ -50,7 +53,51 @@ class KeepOpen : public QObject {
     std::shared_ptr<const bool> frameClosing_;
 };
 
-const QString kDxfFilter = QStringLiteral("DXF (*.dxf)");
+// The viewer's questions go through the frame's file dialogs and its message boxes, so the frame
+// and its tests have one way of answering them.
+class FrameViewerDialogs : public ViewerDialogs {
+  public:
+    FrameViewerDialogs(FileDialogs& files, Prompt& prompt, std::function<bool(QPrinter&)> setup,
+                       std::function<bool()> hasPrinter)
+        : files_(files),
+          prompt_(prompt),
+          setup_(std::move(setup)),
+          hasPrinter_(std::move(hasPrinter)),
+          platform_(MakeQtViewerDialogs()) {}
+
+    QString OpenFileName(QWidget*, const QString& title, const QString& folder,
+                         const QString& filter) override {
+        return Choose(false, title, folder, filter);
+    }
+    QString SaveFileName(QWidget*, const QString& title, const QString& folder,
+                         const QString& filter) override {
+        return Choose(true, title, folder, filter);
+    }
+    bool PrintSetup(QWidget* parent, QPrinter& printer) override {
+        return setup_ ? setup_(printer) : platform_->PrintSetup(parent, printer);
+    }
+    bool HasPrinter() override { return hasPrinter_ ? hasPrinter_() : platform_->HasPrinter(); }
+    void ShowAlert(QWidget*, const QString& title, const QString& text) override {
+        prompt_.Show(title.toStdString(), text.toStdString(), PromptIcon::kInformation);
+    }
+
+  private:
+    QString Choose(bool save, const QString& title, const QString& folder, const QString& filter) {
+        FileDialogRequest request;
+        request.save = save;
+        request.title = title;
+        request.folder = folder;
+        request.filter = filter;
+        return files_.ChooseFile(request);
+    }
+
+    FileDialogs& files_;
+    Prompt& prompt_;
+    std::function<bool(QPrinter&)> setup_;
+    std::function<bool()> hasPrinter_;
+    std::unique_ptr<ViewerDialogs> platform_;
+};
+
 const QString kListFilter = QStringLiteral("List (*.lst)");
 const QString kCsvFilter = QStringLiteral("CSV (*.csv);;All Files (*)");
 
@@ -101,16 +148,35 @@ MainWindow::MainWindow(Workspace& workspace, FrameServices services, QWidget* pa
     cPanel_ = new ControlPanel(session.panel, session.worklist, session.settings.options,
                                workspace_.SettingsFile());
     cPanelSub_ = AddChild(cPanel_, false);
-    viewer_ = new Viewer;
+    viewer_ = new ViewerWindow(&session.userStore);
+    viewer_->SetDialogs(std::make_unique<FrameViewerDialogs>(
+        *services_.fileDialogs, session.prompt, services_.printSetup, services_.hasPrinter));
     viewerSub_ = AddChild(viewer_, false);
+    // Errors here are of no consequence: the folder is only shown.
+    viewer_->SetTemporaryFolder(
+        QDir::toNativeSeparators(QString::fromStdString(PathText(session.paths.tmpFolder))) +
+        QDir::separator());
 
     connect(fileMgr_, &FileManagerWindow::tabStripRequested, cPanel_,
             &ControlPanel::SetTabStripVisible);
     connect(fileMgr_, &FileManagerWindow::tabRequested, cPanel_, &ControlPanel::SetTab);
     connect(fileMgr_, &FileManagerWindow::tabReapplyRequested, cPanel_,
             &ControlPanel::ShowSelectedTab);
+    // Every drawing reaches the viewer the one way: a job's, one picked in the drawing list
+    // and one chosen with Open DXF.
     connect(fileMgr_, &FileManagerWindow::drawingClicked, this, &MainWindow::OpenInViewer);
     connect(&workspace_, &Workspace::drawingMade, this, &MainWindow::OpenInViewer);
+    connect(viewer_, &ViewerWindow::drawingOpened, this,
+            [this](const QString& path, const QStringList& layers) {
+                viewerSub_->setWindowTitle(QDir::toNativeSeparators(path));
+                workspace_.ShowLayers(layers);
+            });
+    connect(viewer_, &ViewerWindow::drawingMissing, fileMgr_->File2(), &FolderFileList::Refresh);
+    connect(viewer_, &ViewerWindow::mouseCoordinates, this,
+            [this](const QString& xText, const QString& yText) {
+                SetPanelText(QStringLiteral("X"), xText);
+                SetPanelText(QStringLiteral("Y"), yText);
+            });
     connect(&workspace_, &Workspace::currentRowChanged, cPanel_, &ControlPanel::SetCurrentRow);
     connect(cPanel_, &ControlPanel::retranslateRequested, &workspace_,
             &Workspace::RetranslateCurrentRow);
@@ -119,7 +185,8 @@ MainWindow::MainWindow(Workspace& workspace, FrameServices services, QWidget* pa
                 ViewerCommands().SetLayerVisible(layer, visible);
             });
     connect(mdiArea_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* active) {
-        // Every activation of the viewer goes back to window zoom.
+        // Every activation of the viewer goes back to window zoom. The frame alone answers it:
+        // the viewer inside the workspace does not.
         if (active != nullptr && active == viewerSub_) {
             ChooseZoomFunction(0);
             ShowZoomPercents();
@@ -227,12 +294,7 @@ void MainWindow::ShowZoomPercents() {
 }
 
 bool MainWindow::OpenInViewer(const QString& path) {
-    QStringList layers;
-    QString error;
-    const bool opened = ViewerCommands().OpenDrawing(path, &layers, &error);
-    viewerSub_->setWindowTitle(QDir::toNativeSeparators(path));
-    if (opened) workspace_.ShowLayers(layers);
-    return opened;
+    return viewer_->OpenInViewer(path);
 }
 
 QString MainWindow::DialogFolder(const char* key) const {
@@ -288,32 +350,6 @@ void MainWindow::ExportCsvCommand() {
     if (file.isEmpty()) return;
     lastCsvName_ = QFileInfo(file).fileName();
     workspace_.ExportCsv(file);
-}
-
-void MainWindow::OpenDxfCommand() {
-    FileDialogRequest request;
-    request.title = QStringLiteral("Open DXF File");
-    request.folder = DialogFolder("InitDir");
-    request.filter = kDxfFilter;
-    request.defaultSuffix = QStringLiteral("DXF");
-    const QString file = services_.fileDialogs->ChooseFile(request);
-    if (file.isEmpty()) return;
-    RememberFolder(workspace_.GetSession().userStore, "InitDir",
-                   QDir::toNativeSeparators(file).toStdString());
-    OpenInViewer(file);
-}
-
-void MainWindow::SaveDxfCommand() {
-    FileDialogRequest request;
-    request.save = true;
-    request.title = QStringLiteral("Save DXF File");
-    request.folder = DialogFolder("InitDir");
-    request.filter = kDxfFilter;
-    request.defaultSuffix = QStringLiteral("DXF");
-    const QString file = services_.fileDialogs->ChooseFile(request);
-    if (file.isEmpty()) return;
-    QString error;
-    ViewerCommands().SaveDrawing(file, &error);  // a failed save is not reported
 }
 
 QString MainWindow::ManualPath() const {

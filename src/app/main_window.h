@@ -12,6 +12,7 @@
 #include <memory>
 
 class QDialog;
+class QPrinter;
 class QSettings;
 
 namespace retracer {
@@ -27,12 +28,10 @@ class FolderBrowser;
 class PopupMenu;
 class RunProgressView;
 class ViewerControl;
-class ViewerPlaceholder;
+class ViewerWindow;
 class Workspace;
 
-// The child windows the frame hosts (the real viewer plugs in here).
 using ControlPanel = ControlPanelWindow;
-using Viewer = ViewerPlaceholder;
 
 // What the frame asks of the desktop; null members get the real thing, tests pass fakes.
 struct FrameServices {
@@ -45,6 +44,12 @@ struct FrameServices {
     QString manualPath;  // the user manual's index.html; empty: looked up beside the program
     // Runs a modal dialog (Options, Drill Tools) and returns its result; empty: exec().
     std::function<int(QDialog&)> runDialog;
+    // The printer setup before a print (the orientation above all); false when cancelled.
+    // Empty: the platform's page setup dialog.
+    std::function<bool(QPrinter&)> printSetup;
+    // Whether a printer is installed (without one a print goes to a PDF file the user names).
+    // Empty: the system is asked.
+    std::function<bool()> hasPrinter;
 };
 
 // The main frame `mdiMain`: menus, toolbar, status bar and the three child windows.
@@ -58,7 +63,7 @@ class MainWindow : public QMainWindow {
     QMdiArea* MdiArea() const { return mdiArea_; }
     FileManagerWindow* FileMgr() const { return fileMgr_; }
     ControlPanel* CPanel() const { return cPanel_; }
-    Viewer* ViewerWindow() const { return viewer_; }
+    ViewerWindow* Viewer() const { return viewer_; }
     ViewerControl& ViewerCommands() const;
     QMdiSubWindow* FileMgrSubWindow() const { return fileMgrSub_; }
     QMdiSubWindow* CPanelSubWindow() const { return cPanelSub_; }
@@ -82,15 +87,14 @@ class MainWindow : public QMainWindow {
     // "Spot Zoom (L/R): in% / out% " from the viewer's settings (the viewer's activation and
     // the Options dialog's OK write it).
     void ShowZoomPercents();
-    // Shows a drawing in the viewer and its layers in the Control Panel.
+    // Shows a drawing in the viewer and its layers in the Control Panel; a file that is not
+    // there is reported and the drawing file list refreshed. True when the drawing is shown.
     bool OpenInViewer(const QString& path);
 
     void OpenWorklistCommand();
     void SaveWorklistCommand();
     void ImportCsvCommand();
     void ExportCsvCommand();
-    void OpenDxfCommand();
-    void SaveDxfCommand();
     void HelpContentsCommand();
     void AboutCommand();
     // Edit > Options...: the viewer's settings; OK writes the "ZoomPct" status text.
@@ -132,7 +136,7 @@ class MainWindow : public QMainWindow {
     QHash<QString, QLabel*> panels_;
     FileManagerWindow* fileMgr_ = nullptr;
     ControlPanel* cPanel_ = nullptr;
-    Viewer* viewer_ = nullptr;
+    ViewerWindow* viewer_ = nullptr;
     QMdiSubWindow* fileMgrSub_ = nullptr;
     QMdiSubWindow* cPanelSub_ = nullptr;
     QMdiSubWindow* viewerSub_ = nullptr;

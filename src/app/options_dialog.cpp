@@ -116,9 +116,11 @@ OptionsDialog::OptionsDialog(ViewerControl& viewer, UserSettingsStore& store, Pr
     cboZoomPercentLeft_->setToolTip(QStringLiteral("Percentage a left click zooms in by"));
     cboZoomPercentRight_->setToolTip(QStringLiteral("Percentage a right click zooms out by"));
 
-    // Shown as they always were; nothing reads or keeps them.
-    txtTmpFilePath_ = new QLineEdit(this);
+    // The viewer's scratch folder is shown, not chosen here; the redline height is shown as it
+    // always was, and nothing reads or keeps it.
+    txtTmpFilePath_ = new QLineEdit(viewer_.TemporaryFolder(), this);
     txtTmpFilePath_->setObjectName(QStringLiteral("txtTmpFilePath"));
+    txtTmpFilePath_->setReadOnly(true);
     auto* label1 = new QLabel(QStringLiteral("&Temporary File Path"), this);
     label1->setObjectName(QStringLiteral("Label1"));
     label1->setBuddy(txtTmpFilePath_);

@@ -44,6 +44,9 @@ class ViewerControl {
     virtual void PrintDrawing(int area) = 0;
     // Hides or shows the entities of one layer.
     virtual void SetLayerVisible(const QString& layer, bool visible) = 0;
+    // The folder for the viewer's scratch files (AppFolder + "TMP" and a separator).
+    virtual QString TemporaryFolder() const = 0;
+    virtual void SetTemporaryFolder(const QString& folder) = 0;
 };
 
 }  // namespace retracer::app

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMdiSubWindow>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrinter>
@@ -14,6 +14,7 @@
 
 #include <cstdio>
 
+#include "options_dialog.h"
 #include "settings/user_store.h"
 #include "view/drawing_view.h"
 
@@ -58,6 +59,22 @@ QString UsableFolder(const QString& stored) {
 bool ReplaceFile(const QString& from, const QString& to) {
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
+
+// The busy pointer from construction to Release or the end of the scope.
+class Hourglass {
+  public:
+    Hourglass() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~Hourglass() { Release(); }
+    Hourglass(const Hourglass&) = delete;
+    Hourglass& operator=(const Hourglass&) = delete;
+    void Release() {
+        if (held_) QGuiApplication::restoreOverrideCursor();
+        held_ = false;
+    }
+
+  private:
+    bool held_ = true;
+};
 
 }  // namespace
 
@@ -146,9 +163,7 @@ QString ViewerWindow::ZoomStateText(int function) {
 }
 
 QString ViewerWindow::ZoomPercentText() const {
-    return QStringLiteral("Spot Zoom (L/R): ") +
-           QString::number(static_cast<float>(ZoomInPercent()), 'g', 7) + QStringLiteral("% / ") +
-           QString::number(static_cast<float>(ZoomOutPercent()), 'g', 7) + QStringLiteral("% ");
+    return SpotZoomStatusText(ZoomInPercent(), ZoomOutPercent());
 }
 
 QString ViewerWindow::CoordinateText(const QString& axis, double value) {
@@ -175,19 +190,9 @@ void ViewerWindow::Activated() {
 }
 
 bool ViewerWindow::event(QEvent* event) {
+    // Only as a window of its own: in the frame's workspace the frame answers the activation of
+    // the sub-window around the viewer.
     if (event->type() == QEvent::WindowActivate && isWindow()) Activated();
-    // Inside the frame's workspace the sub-window around the viewer is what becomes active.
-    if (event->type() == QEvent::ParentChange) {
-        if (subWindowLink_) disconnect(subWindowLink_);
-        if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
-            subWindowLink_ =
-                connect(sub, &QMdiSubWindow::windowStateChanged, this,
-                        [this](Qt::WindowStates before, Qt::WindowStates now) {
-                            if (!(before & Qt::WindowActive) && (now & Qt::WindowActive))
-                                Activated();
-                        });
-        }
-    }
     return QWidget::event(event);
 }
 
@@ -206,20 +211,34 @@ QString ViewerWindow::InitDir() const {
     return QString::fromStdString(store_->Get(kApp, kDefaults, kInitDir, "C:\\"));
 }
 
+bool ViewerWindow::OpenInViewer(const QString& path) {
+    Hourglass hourglass;  // while the drawing is read; gone before any message shows
+    if (!QFileInfo(path).isFile()) {
+        hourglass.Release();
+        dialogs_->ShowAlert(this, QStringLiteral("Alert!"),
+                            QStringLiteral("File Not Found") + QLatin1Char('\r') + path);
+        emit drawingMissing(path);
+        return false;
+    }
+    QStringList layers;
+    QString error;
+    if (!OpenDrawing(path, &layers, &error)) {
+        hourglass.Release();
+        // A drawing that cannot be read must not look like one that was opened.
+        dialogs_->ShowAlert(this, QStringLiteral("Alert!"), path + QLatin1Char('\r') + error);
+        return false;
+    }
+    emit drawingOpened(path, layers);
+    return true;
+}
+
 void ViewerWindow::OpenDxfCommand() {
     const QString path = dialogs_->OpenFileName(this, QStringLiteral("Open DXF File"),
                                                 UsableFolder(InitDir()), kDxfFilter);
     if (path.isEmpty()) return;  // cancelled: InitDir stays
     store_->Save(kApp, kDefaults, kInitDir,
                  FolderPart(QDir::toNativeSeparators(path).toStdString()));
-    QStringList layers;
-    QString error;
-    if (!OpenDrawing(path, &layers, &error)) {
-        // A drawing that cannot be read must not look like one that was opened.
-        dialogs_->ShowAlert(this, QStringLiteral("Alert!"), path + QLatin1Char('\r') + error);
-        return;
-    }
-    emit drawingOpened(path, layers);
+    OpenInViewer(path);
 }
 
 void ViewerWindow::SaveDxfAsCommand() {

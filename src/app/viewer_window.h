@@ -40,12 +40,13 @@ std::unique_ptr<ViewerDialogs> MakeQtViewerDialogs();
 // The drawing viewer window: one drawing view, the frame's drawing commands and the texts of the
 // status panels. Its caption is "Viewer" until a drawing is shown, then the drawing's path.
 //
-// The frame wires: its Zoom Extents, Zoom Previous and the three zoom-function commands to the
-// slots of the same names; Open DXF, Save DXF as, Print Extents and Print Current View to the
-// *Command slots; mouseCoordinates to the "X" and "Y" panels; zoomFunctionChanged to the menu
-// check marks, the pressed toolbar button and the "ZoomState" panel; activated (also called by
-// the frame when the viewer's sub-window becomes active) to the "ZoomPct" panel; drawingOpened
-// to the Control Panel's layer list.
+// Every drawing reaches it through OpenInViewer: a job's drawing, a drawing picked in the Process
+// Selection window and Open DXF alike. The frame wires its Zoom Extents, Zoom Previous, Open DXF,
+// Save DXF as, Print Extents and Print Current View commands to the slots of those names;
+// mouseCoordinates to the "X" and "Y" panels; drawingOpened to the Control Panel's layer list;
+// drawingMissing to the drawing file list. Inside the frame, the frame's zoom-function command
+// sets the function and the frame answers the activation of the viewer's sub-window; as a window
+// of its own the viewer answers its activation itself (Activated).
 class ViewerWindow : public QWidget, public ViewerControl {
     Q_OBJECT
 
@@ -76,9 +77,9 @@ class ViewerWindow : public QWidget, public ViewerControl {
     void PrintDrawing(int area) override;
     void SetLayerVisible(const QString& layer, bool visible) override;
 
-    // The temporary-file folder of the drawing control (AppFolder + "TMP"), kept for callers.
-    void SetTemporaryFolder(const QString& folder) { temporaryFolder_ = folder; }
-    QString TemporaryFolder() const { return temporaryFolder_; }
+    // The temporary-file folder (AppFolder + "TMP"), kept for the Options dialog to show.
+    void SetTemporaryFolder(const QString& folder) override { temporaryFolder_ = folder; }
+    QString TemporaryFolder() const override { return temporaryFolder_; }
 
     // "Zoom Window ", "Zoom Spot ", "Pan " for functions 0..2, a single blank otherwise.
     static QString ZoomStateText(int function);
@@ -91,6 +92,12 @@ class ViewerWindow : public QWidget, public ViewerControl {
     void SetZoomFunction(int function) override;
     void ZoomExtents() override;
     void ZoomPrevious() override;
+    // Shows a drawing file: a file that is not there is reported ("File Not Found") and the
+    // drawing list is told (drawingMissing); one that cannot be read is reported and the drawing
+    // shown stays; otherwise it is shown fitted at 98 percent, the caption becomes its path and
+    // drawingOpened hands on its layers. True when the drawing is shown.
+    bool OpenInViewer(const QString& path);
+    // Open DXF: a file chosen in InitDir (whose folder becomes InitDir) goes to OpenInViewer.
     void OpenDxfCommand();
     void SaveDxfAsCommand();
     void PrintExtents();
@@ -103,6 +110,8 @@ class ViewerWindow : public QWidget, public ViewerControl {
     void zoomFunctionChanged(int function, const QString& zoomStateText);
     void activated(const QString& zoomPercentText);
     void drawingOpened(const QString& path, const QStringList& layers);
+    // A drawing asked for is not there (any more): the list it was picked from is out of date.
+    void drawingMissing(const QString& path);
 
   protected:
     bool event(QEvent* event) override;
@@ -115,7 +124,6 @@ class ViewerWindow : public QWidget, public ViewerControl {
     UserSettingsStore* store_;
     std::unique_ptr<ViewerDialogs> dialogs_;
     QString temporaryFolder_;
-    QMetaObject::Connection subWindowLink_;
 };
 
 }  // namespace retracer::app

@@ -15,6 +15,7 @@ class FakeViewer : public retracer::app::ViewerControl {
     bool printBlack = false;
     int redraws = 0;
     QString redrawError;
+    QString temporaryFolder;
 
     QColor BackgroundColor() const override { return background; }
     void SetBackgroundColor(const QColor& colour) override { background = colour; }
@@ -41,4 +42,6 @@ class FakeViewer : public retracer::app::ViewerControl {
     bool SaveDrawing(const QString&, QString*) override { return false; }
     void PrintDrawing(int) override {}
     void SetLayerVisible(const QString&, bool) override {}
+    QString TemporaryFolder() const override { return temporaryFolder; }
+    void SetTemporaryFolder(const QString& folder) override { temporaryFolder = folder; }
 };

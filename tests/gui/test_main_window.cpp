@@ -1,5 +1,6 @@
-// The main frame: menu tree, toolbar, status bar, the zoom-function group, child windows, the
-// viewer commands and the File menu's worklist commands over scripted file dialogs.
+// The main frame: menu tree, toolbar, status bar, the zoom-function group, child windows and the
+// File menu's worklist commands over scripted file dialogs. The viewer's commands through the
+// frame are in test_frame_viewer.cpp.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -23,12 +24,11 @@
 #include "drawing/dxf_reader.h"
 #include "drill_tools_dialog.h"
 #include "file_manager_window.h"
-#include "gui_fixture.h"
+#include "frame_fixture.h"
 #include "main_window.h"
 #include "options_dialog.h"
 #include "popup_menu.h"
 #include "twips.h"
-#include "viewer_placeholder.h"
 #include "worklist/worklist.h"
 #include "worklist_grid.h"
 
@@ -38,60 +38,6 @@ using namespace retracer::app::testing;
 
 class MainWindowTest : public QObject {
     Q_OBJECT
-
-    struct Frame {
-        Frame() : workspace(scratch.paths, scratch.prompt, scratch.store) {
-            scratch.UseScratchFolders();
-            FrameServices services;
-            services.fileDialogs = &dialogs;
-            services.folderBrowser = &browser;
-            services.progress = &progress;
-            services.nestingWindow = &nesting;
-            services.openUrl = [this](const QUrl& url) {
-                opened << url;
-                return true;
-            };
-            services.runDialog = [this](QDialog& dialog) {
-                dialogsRun << dialog.objectName();
-                return onDialog ? onDialog(dialog) : int(QDialog::Rejected);
-            };
-            window = std::make_unique<MainWindow>(workspace, services);
-            window->show();
-            QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-            window->PlaceChildWindows();
-        }
-        ViewerPlaceholder& Viewer() { return *window->ViewerWindow(); }
-        ControlPanelWindow& Panel() { return *window->CPanel(); }
-        Worklist& Rows() { return workspace.GetSession().worklist; }
-        // A mouse click in a cell of the worklist grid, core numbers.
-        void ClickWorklistCell(int row, int column) {
-            QTableView* view = window->FileMgr()->PList()->View();
-            const QModelIndex cell = view->model()->index(row - 1, column - 1);
-            view->scrollTo(cell);
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                              view->visualRect(cell).center());
-        }
-        // Row 1 of the worklist names the sample program EV_PANEL.PGM, as adding it does.
-        void AddPanelProgram() {
-            QCOMPARE(workspace.AddFiles({"EV_PANEL.PGM"}), 1);
-            QCOMPARE(Rows().GetCell(1, WorklistColumn::kLength), std::string("720"));
-        }
-        void Trigger(const QString& name) {
-            QAction* action = window->Action(name);
-            QVERIFY2(action != nullptr, qPrintable(name));
-            action->trigger();
-        }
-        Scratch scratch;
-        Workspace workspace;
-        ScriptedFileDialogs dialogs;
-        ScriptedFolderBrowser browser;
-        ScriptedProgress progress;
-        RecordingNestingWindow nesting;
-        QList<QUrl> opened;
-        QStringList dialogsRun;                 // object names of the modal dialogs shown
-        std::function<int(QDialog&)> onDialog;  // what the user does in them
-        std::unique_ptr<MainWindow> window;
-    };
 
     // The centres of the circles (the holes) of a drawing, to a hundredth, in order; with a
     // `mirrorLength`, each at that length minus its X.
@@ -234,7 +180,6 @@ class MainWindowTest : public QObject {
         QVERIFY(f.window->MdiArea()->activeSubWindow() != nullptr);
         // Start from another function so that every part has to move.
         f.window->ChooseZoomFunction((function + 1) % 3);
-        f.Viewer().ClearCalls();
         f.Trigger(command);
         static const char* const buttons[] = {"btnKeyZoom", "btnKeyStatzoom", "btnPan"};
         for (int i = 0; i < 3; ++i) {
@@ -243,7 +188,6 @@ class MainWindowTest : public QObject {
         }
         QCOMPARE(f.window->PanelText("ZoomState"), status);
         QCOMPARE(f.Viewer().ZoomFunction(), function);
-        QCOMPARE(f.Viewer().Calls(), QStringList{QString("SetZoomFunction %1").arg(function)});
     }
 
     void zoomFunctionEdgeCases() {
@@ -251,14 +195,13 @@ class MainWindowTest : public QObject {
         // No active child window: nothing changes.
         f.window->MdiArea()->setActiveSubWindow(f.window->FileMgrSubWindow());
         f.window->ChooseZoomFunction(1);
-        f.Viewer().ClearCalls();
         f.window->MdiArea()->setActiveSubWindow(nullptr);
         QVERIFY(f.window->MdiArea()->activeSubWindow() == nullptr);
         f.window->ChooseZoomFunction(2);
         QVERIFY(!f.window->Action("mVZFunction2")->isChecked());
         QVERIFY(f.window->Action("mVZFunction1")->isChecked());
         QCOMPARE(f.window->PanelText("ZoomState"), QString("Zoom Spot "));
-        QVERIFY(f.Viewer().Calls().isEmpty());
+        QCOMPARE(f.Viewer().ZoomFunction(), 1);
         // An unknown function writes one blank and presses no button.
         f.window->MdiArea()->setActiveSubWindow(f.window->FileMgrSubWindow());
         f.window->ChooseZoomFunction(1);
@@ -287,73 +230,6 @@ class MainWindowTest : public QObject {
         QVERIFY(!f.window->PanelText("").isEmpty());
         f.window->SetPanelText("X", "X: 12.5");
         QCOMPARE(f.window->PanelText("X"), QString("X: 12.5"));
-    }
-
-    void viewerCommands_data() {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("call");
-        QTest::newRow("menu extents") << "mVZoomExtents"
-                                      << "ZoomExtents";
-        QTest::newRow("menu previous") << "mVZoomPrevious"
-                                       << "ZoomPrevious";
-        QTest::newRow("button extents") << "btnZoomExtents"
-                                        << "ZoomExtents";
-        QTest::newRow("button previous") << "btnZoomPrevious"
-                                         << "ZoomPrevious";
-        QTest::newRow("print extents") << "mFPrintExtents"
-                                       << "PrintDrawing 0";
-        QTest::newRow("print view") << "mFPrintCurrentView"
-                                    << "PrintDrawing 1";
-        // The Print button prints the extents, whatever its tooltip says.
-        QTest::newRow("print button") << "btnPrint"
-                                      << "PrintDrawing 0";
-        QTest::newRow("layers menu") << "mELayers"
-                                     << "";
-        QTest::newRow("layers button") << "btnLayers"
-                                       << "";
-    }
-    void viewerCommands() {
-        QFETCH(QString, command);
-        QFETCH(QString, call);
-        Frame f;
-        f.Viewer().ClearCalls();
-        f.Trigger(command);
-        QCOMPARE(f.Viewer().Calls(), call.isEmpty() ? QStringList() : QStringList{call});
-    }
-
-    void dxfFileCommands() {
-        Frame f;
-        f.scratch.store.Save("Retracer", "Defaults", "InitDir",
-                             f.scratch.Path("dxf").toStdString());
-        f.Viewer().ClearCalls();
-        // Cancelling Open DXF changes nothing.
-        f.Trigger("mFOpen");
-        QCOMPARE(f.dialogs.requests.last().title, QString("Open DXF File"));
-        QCOMPARE(f.dialogs.requests.last().folder, f.scratch.Path("dxf"));
-        QVERIFY(f.Viewer().Calls().isEmpty());
-
-        const QString drawing = f.scratch.Path("progs/PART.DXF");
-        QFile file(drawing);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(
-            "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\nBORDER\n0\nLINE\n8\nROUTE\n0\nENDSEC\n0\nEOF\n");
-        file.close();
-        f.dialogs.answers.enqueue(drawing);
-        f.Trigger("mFOpen");
-        QCOMPARE(f.Viewer().Calls(), QStringList{"OpenDrawing " + drawing});
-        QCOMPARE(f.window->ViewerSubWindow()->windowTitle(), QDir::toNativeSeparators(drawing));
-        QCOMPARE(f.workspace.GetSession().panel.LayerList().Count(), 2);
-        const std::string initDir = f.scratch.store.Get("Retracer", "Defaults", "InitDir", "");
-        QCOMPARE(QString::fromStdString(initDir),
-                 QDir::toNativeSeparators(f.scratch.Path("progs")) + QDir::separator());
-
-        f.dialogs.answers.enqueue(f.scratch.Path("dxf/COPY.DXF"));
-        f.Trigger("mFSaveAsNewDXF");
-        QCOMPARE(f.dialogs.requests.last().title, QString("Save DXF File"));
-        QVERIFY(f.dialogs.requests.last().save);
-        QCOMPARE(f.Viewer().Calls().last(), "SaveDrawing " + f.scratch.Path("dxf/COPY.DXF"));
-        // Saving does not move the remembered folder.
-        QCOMPARE(f.scratch.store.Get("Retracer", "Defaults", "InitDir", ""), initDir);
     }
 
     void worklistCsvThroughTheMenu() {
@@ -518,7 +394,7 @@ class MainWindowTest : public QObject {
 
         f.ClickWorklistCell(1, WorklistColumn::kMir);
         QCOMPARE(drawings.count(), 2);
-        QCOMPARE(f.Viewer().Calls().last(), "OpenDrawing " + preview);
+        QCOMPARE(f.Viewer().windowTitle(), preview);
         // Every hole at length minus its X, the same Y.
         QCOMPARE(HoleCentres(preview, 720), normal);
         // A second click on the same cell does nothing.
@@ -615,7 +491,7 @@ class MainWindowTest : public QObject {
         f.window->FileMgr()->ProcessButton()->click();
         FolderFileList* drawings = f.window->FileMgr()->File2();
         QTRY_COMPARE(drawings->count(), 1);
-        f.Viewer().ClearCalls();
+        QSignalSpy shown(&f.Viewer(), &ViewerWindow::drawingOpened);
         emit drawings->itemClicked(drawings->item(0));
         ControlPanelWindow& panel = f.Panel();
         QVERIFY(!panel.TabStrip()->isVisible());
@@ -626,14 +502,8 @@ class MainWindowTest : public QObject {
         const auto* options = panel.findChild<QGroupBox*>("Frame1");
         panel.layout()->activate();
         QCOMPARE(options->height(), options->sizeHint().height());
-        QCOMPARE(f.Viewer().Calls(),
-                 QStringList{"OpenDrawing " + drawings->PathOf("EV_PANEL.DXF")});
-
-        // Unchecking a layer hides it in the viewer.
-        QAbstractItemModel* layers = panel.LayerList()->model();
-        const QString first = layers->index(0, 0).data().toString();
-        QVERIFY(layers->setData(layers->index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
-        QCOMPARE(f.Viewer().Calls().last(), "SetLayerVisible " + first + " 0");
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.last().first().toString(), drawings->PathOf("EV_PANEL.DXF"));
 
         // A program file brings the tabs and the program data back.
         FolderFileList* files = f.window->FileMgr()->File1();

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -43,6 +44,7 @@ class OptionsDialogTest : public QObject {
         viewer_.zoomIn = 12.5;
         viewer_.printBlack = true;
         viewer_.background = QColor(10, 20, 30);
+        viewer_.temporaryFolder = QStringLiteral("/opt/retracer/TMP/");
         OptionsDialog dialog(viewer_, store_, prompt_, Chooser());
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Options"));
         QCOMPARE(dialog.ZoomInBox()->currentText(), QStringLiteral("12.5"));
@@ -51,6 +53,11 @@ class OptionsDialogTest : public QObject {
         QVERIFY(dialog.PrintBlackBox()->isChecked());
         QVERIFY(!dialog.DisplayBlackBox()->isChecked());
         QCOMPARE(dialog.Swatch()->palette().color(QPalette::Window), QColor(10, 20, 30));
+        // The viewer's scratch folder is shown; it is not the dialog's to change.
+        auto* tmp = dialog.findChild<QLineEdit*>(QStringLiteral("txtTmpFilePath"));
+        QVERIFY(tmp != nullptr);
+        QCOMPARE(tmp->text(), QStringLiteral("/opt/retracer/TMP/"));
+        QVERIFY(tmp->isReadOnly());
     }
 
     void okAppliesThePercentagesAndReportsTheStatusText_data() {

@@ -349,6 +349,17 @@ class TestViewerWindow : public QObject {
         QVERIFY(dialogs_->alerts.last().startsWith(QStringLiteral("Alert!: ") + bad));
         QCOMPARE(window_->windowTitle(), copy);
         QCOMPARE(opened.size(), 1);
+
+        // A file that is not there: "File Not Found" and its path; the list it came from hears.
+        QSignalSpy missing(window_.get(), &ViewerWindow::drawingMissing);
+        const QString gone = other.filePath(QStringLiteral("gone.dxf"));
+        dialogs_->fileAnswers = {gone};
+        window_->OpenDxfCommand();
+        QCOMPARE(dialogs_->alerts.last(), QStringLiteral("Alert!: File Not Found\r") + gone);
+        QCOMPARE(missing.size(), 1);
+        QCOMPARE(missing.last().at(0).toString(), gone);
+        QCOMPARE(window_->windowTitle(), copy);
+        QCOMPARE(opened.size(), 1);
     }
 
     void saveDxfAsWritesTheDrawingAndLeavesInitDir() {
@@ -446,7 +457,9 @@ class TestViewerWindow : public QObject {
         QVERIFY(!QFileInfo::exists(dir_.filePath(QStringLiteral("never.pdf"))));
     }
 
-    void switchingChildWindowsReturnsTheViewerToWindowZoom() {
+    void insideAWorkspaceTheViewerLeavesActivationToTheFrame() {
+        // The frame answers the activation of the viewer's sub-window; were the viewer to answer
+        // as well, every activation would be handled twice.
         QMdiArea area;
         auto* viewer = new ViewerWindow(&store_);
         QMdiSubWindow* viewerWindow = area.addSubWindow(viewer);
@@ -454,15 +467,13 @@ class TestViewerWindow : public QObject {
         area.resize(800, 600);
         area.show();
         QVERIFY(QTest::qWaitForWindowExposed(&area));
+        area.setActiveSubWindow(other);
+        viewer->SetZoomFunction(2);
         QSignalSpy activated(viewer, &ViewerWindow::activated);
         area.setActiveSubWindow(viewerWindow);
-        viewer->SetZoomFunction(2);
-        area.setActiveSubWindow(other);
+        QCoreApplication::processEvents();
         QCOMPARE(viewer->ZoomFunction(), 2);
-        area.setActiveSubWindow(viewerWindow);
-        QTRY_COMPARE(viewer->ZoomFunction(), 0);
-        QVERIFY(!activated.isEmpty());
-        QCOMPARE(activated.last().at(0).toString(), QStringLiteral("Spot Zoom (L/R): 50% / 50% "));
+        QVERIFY(activated.isEmpty());
     }
 
     void drawingsAreAddedAtAnOffsetAndLayersRenamed() {
