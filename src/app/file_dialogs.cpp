@@ -12,8 +12,31 @@
 
 namespace retracer::app {
 
+QString WithUpperCasePatterns(const QString& filter) {
+    QStringList entries = filter.split(QStringLiteral(";;"));
+    for (QString& entry : entries) {
+        const qsizetype open = entry.lastIndexOf(QLatin1Char('('));
+        const qsizetype close = entry.lastIndexOf(QLatin1Char(')'));
+        if (open < 0 || close < open) continue;
+        QStringList patterns =
+            entry.mid(open + 1, close - open - 1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const QStringList given = patterns;
+        for (const QString& pattern : given) {
+            const QString upper = pattern.toUpper();
+            if (!patterns.contains(upper)) patterns << upper;
+        }
+        entry = entry.left(open + 1) + patterns.join(QLatin1Char(' ')) + entry.mid(close);
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
 QString QtFileDialogs::ChooseFile(const FileDialogRequest& request) {
-    QFileDialog dialog(parent_, request.title, request.folder, request.filter);
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    const QString filter = request.filter;
+#else
+    const QString filter = WithUpperCasePatterns(request.filter);
+#endif
+    QFileDialog dialog(parent_, request.title, request.folder, filter);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(request.defaultSuffix);

@@ -18,6 +18,11 @@ struct FileDialogRequest {
     QString defaultSuffix;
 };
 
+// `filter` with the upper-case form of each file pattern beside it ("DXF (*.dxf)" gives
+// "DXF (*.dxf *.DXF)"), for the platform dialogs that match names case-sensitively: Retracer
+// itself writes ".DXF" and ".LST". Patterns without letters are left alone.
+QString WithUpperCasePatterns(const QString& filter);
+
 // Asks the user for a file; an empty result means the dialog was cancelled. The menu commands
 // take it by reference so tests can script the answers.
 class FileDialogs {

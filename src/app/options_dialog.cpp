@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 #include "base/prompt.h"
 #include "base/value_text.h"
 #include "settings/user_store.h"
@@ -121,6 +123,11 @@ OptionsDialog::OptionsDialog(ViewerControl& viewer, UserSettingsStore& store, Pr
     txtTmpFilePath_ = new QLineEdit(viewer_.TemporaryFolder(), this);
     txtTmpFilePath_->setObjectName(QStringLiteral("txtTmpFilePath"));
     txtTmpFilePath_->setReadOnly(true);
+    txtTmpFilePath_->setToolTip(txtTmpFilePath_->text());
+    // Wide enough for a usual path; a longer one shows its beginning.
+    txtTmpFilePath_->setMinimumWidth(std::min(
+        txtTmpFilePath_->fontMetrics().horizontalAdvance(txtTmpFilePath_->text()) + 16, 480));
+    txtTmpFilePath_->setCursorPosition(0);
     auto* label1 = new QLabel(QStringLiteral("&Temporary File Path"), this);
     label1->setObjectName(QStringLiteral("Label1"));
     label1->setBuddy(txtTmpFilePath_);

@@ -14,6 +14,7 @@
 
 #include <cstdio>
 
+#include "file_dialogs.h"
 #include "options_dialog.h"
 #include "settings/user_store.h"
 #include "view/drawing_view.h"
@@ -30,11 +31,11 @@ class QtViewerDialogs : public ViewerDialogs {
   public:
     QString OpenFileName(QWidget* parent, const QString& title, const QString& folder,
                          const QString& filter) override {
-        return QFileDialog::getOpenFileName(parent, title, folder, filter);
+        return QFileDialog::getOpenFileName(parent, title, folder, WithUpperCasePatterns(filter));
     }
     QString SaveFileName(QWidget* parent, const QString& title, const QString& folder,
                          const QString& filter) override {
-        return QFileDialog::getSaveFileName(parent, title, folder, filter);
+        return QFileDialog::getSaveFileName(parent, title, folder, WithUpperCasePatterns(filter));
     }
     bool PrintSetup(QWidget* parent, QPrinter& printer) override {
         QPageSetupDialog dialog(&printer, parent);
