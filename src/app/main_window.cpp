@@ -152,7 +152,7 @@ MainWindow::MainWindow(Workspace& workspace, FrameServices services, QWidget* pa
     viewer_->SetDialogs(std::make_unique<FrameViewerDialogs>(
         *services_.fileDialogs, session.prompt, services_.printSetup, services_.hasPrinter));
     viewerSub_ = AddChild(viewer_, false);
-    // Errors here are of no consequence: the folder is only shown.
+    // The viewer's scratch folder ends in a separator, as folders handed to it always did.
     viewer_->SetTemporaryFolder(
         QDir::toNativeSeparators(QString::fromStdString(PathText(session.paths.tmpFolder))) +
         QDir::separator());
