@@ -36,9 +36,9 @@ void CoarsePicture::Clear() {
     key_ = Key();
 }
 
-Raster<std::uint8_t> CoarsePicture::CellRaster() {
-    return Raster<std::uint8_t>(cells_.data(), columns_, QRect(0, 0, columns_, rows_), 0,
-                                rows_ - 1);
+Raster<std::uint8_t> CoarsePicture::CellRaster(int firstRow, int lastRow) {
+    return Raster<std::uint8_t>(cells_.data(), columns_, QRect(0, 0, columns_, rows_), firstRow,
+                                lastRow);
 }
 
 CoarsePicture::Transform CoarsePicture::CellTransform() const {

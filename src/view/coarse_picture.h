@@ -41,8 +41,9 @@ class CoarsePicture {
     void Clear();
     bool Holds(const Key& key) const { return !cells_.empty() && key == key_; }
 
-    // The cells as a raster, drawing X and Y mapped to cell column and row by CellTransform.
-    Raster<std::uint8_t> CellRaster();
+    // The cells as a raster writing the rows from `firstRow` to `lastRow`, drawing X and Y
+    // mapped to cell column and row by CellTransform.
+    Raster<std::uint8_t> CellRaster(int firstRow, int lastRow);
     // Drawing to cell coordinates: x' = sx x + ox, y' = sy y + oy (rows grow with Y).
     struct Transform {
         double scale, dx, dy;

@@ -443,33 +443,47 @@ bool InCoarsePicture(const DisplayDrawing& drawing, const IndexValue& v, double 
 }
 
 // Draws the entities the picture shows into its cells, in file order, so the last entity
-// through a cell gives its colour as it would on screen.
+// through a cell gives its colour as it would on screen. Two threads share the work, each
+// writing its half of the rows.
 void DrawCoarsePicture(const DisplayDrawing& drawing, const std::vector<IndexValue>& byId,
                        CoarsePicture& picture, QPainter& painter, const RenderOptions& options) {
     RenderOptions indexed = options;
     indexed.blackAndWhite = false;  // applied when the cells are shown
-    Batches unused;
-    Raster<std::uint8_t> cells = picture.CellRaster();
-    // Cells are no wider than a pixel, so chords straying a little over half a cell stray
-    // no further than they do when drawn exactly.
-    Painter draw(drawing, painter, indexed, unused, kSnappedTolerance);
-    draw.UseCells(&cells);
     const CoarsePicture::Transform t = picture.CellTransform();
     const Affine toCells{t.scale, 0, 0, t.scale, t.dx, t.dy};
     constexpr QRgb kByBlock = 7;
     const double cell = 1.0 / t.scale;
-    for (const IndexValue& v : byId) {
-        if (!InCoarsePicture(drawing, v, cell)) continue;
-        const DisplayEntity& e = drawing.entities[v.second];
-        if (BoxSize(v.first) >= cell) {
-            draw.Entity(e, toCells, kByBlock, 0);
-            continue;
+    const auto draw = [&](int firstRow, int lastRow) {
+        Batches unused;
+        Raster<std::uint8_t> cells = picture.CellRaster(firstRow, lastRow);
+        // Cells are no wider than a pixel, so chords straying a little over half a cell stray
+        // no further than they do when drawn exactly.
+        Painter on(drawing, painter, indexed, unused, kSnappedTolerance);
+        on.UseCells(&cells);
+        for (const IndexValue& v : byId) {
+            const double bottom = toCells.f + toCells.d * v.first.min_corner().get<1>();
+            const double top = toCells.f + toCells.d * v.first.max_corner().get<1>();
+            if (top < firstRow - 1 || bottom > lastRow + 1) continue;
+            if (!InCoarsePicture(drawing, v, cell)) continue;
+            const DisplayEntity& e = drawing.entities[v.second];
+            if (BoxSize(v.first) >= cell) {
+                on.Entity(e, toCells, kByBlock, 0);
+                continue;
+            }
+            const DisplayLayer* layer =
+                e.layer < drawing.layers.size() ? &drawing.layers[e.layer] : nullptr;
+            if (layer != nullptr && !layer->visible) continue;
+            const QPointF centre = BoxCentre(v.first);
+            on.Dot(on.Colour(e.colour, layer, kByBlock), toCells.Map(centre.x(), centre.y()));
         }
-        const DisplayLayer* layer =
-            e.layer < drawing.layers.size() ? &drawing.layers[e.layer] : nullptr;
-        if (layer != nullptr && !layer->visible) continue;
-        const QPointF centre = BoxCentre(v.first);
-        draw.Dot(draw.Colour(e.colour, layer, kByBlock), toCells.Map(centre.x(), centre.y()));
+    };
+    const int half = picture.Rows() / 2;
+    if (half > 0 && std::thread::hardware_concurrency() >= 2) {
+        std::thread worker([&] { draw(half, picture.Rows() - 1); });
+        draw(0, half - 1);
+        worker.join();
+    } else {
+        draw(0, picture.Rows() - 1);
     }
 }
 
