@@ -16,6 +16,9 @@
 #include <boost/geometry.hpp>
 #include <boost/geometry/index/rtree.hpp>
 
+#include "view/coarse_picture.h"
+#include "view/pixel_raster.h"
+
 namespace retracer::view {
 namespace {
 
@@ -33,6 +36,14 @@ constexpr double kSmoothTolerance = 0.2;
 constexpr double kSnappedTolerance = 0.6;
 // Chords shorter than this many tolerances (along X plus along Y) are joined with the next.
 constexpr double kShortChord = 2.0;
+// With level of detail, entities whose box is narrower than this many cells of the coarse
+// picture (a cell is one half to one pixel, so 16 to 32 pixels) are drawn into it, every point
+// within a pixel of its exact place; wider ones are drawn exactly. Parts on a whole sheet of a
+// thousand are about that wide, and their routes are most of the work of drawing it.
+constexpr double kCoarseCells = 32;
+// The coarse picture may have this many cells per device pixel; views closer in than that show
+// too little of the drawing for it to pay, and are drawn exactly.
+constexpr std::size_t kCoarseCellsPerPixel = 4;
 
 using IndexPoint = bg::model::point<float, 2, bg::cs::cartesian>;
 using IndexBox = bg::model::box<IndexPoint>;
@@ -79,97 +90,6 @@ struct Batches {
         list.emplace_back(colour, std::vector<T>());
         return list.back().second;
     }
-};
-
-// Thin lines and dots written straight into a 32-bit image, for views too busy to smooth: a
-// line costs a few nanoseconds per pixel instead of a trip through the paint engine, and is
-// drawn at once, so entities stack in file order.
-class Raster {
-  public:
-    // Lines are traced across `clip` but only the rows from `firstRow` to `lastRow` are
-    // written, so threads sharing the image trace every line exactly alike.
-    Raster(QImage& image, const QRect& clip, int firstRow, int lastRow)
-        : bits_(reinterpret_cast<QRgb*>(image.bits())),
-          stride_(image.bytesPerLine() / 4),
-          clip_(clip & image.rect()),
-          firstRow_(firstRow),
-          lastRow_(lastRow) {}
-    Raster(QImage& image, const QRect& clip) : Raster(image, clip, clip.top(), clip.bottom()) {}
-
-    void Dot(QPointF p, QRgb colour) {
-        const int x = static_cast<int>(std::floor(p.x()));
-        const int y = static_cast<int>(std::floor(p.y()));
-        if (clip_.contains(x, y) && y >= firstRow_ && y <= lastRow_)
-            bits_[y * stride_ + x] = colour;
-    }
-
-    void Line(QPointF a, QPointF b, QRgb colour) {
-        // Liang-Barsky clipping to the pixel area, then Bresenham.
-        double x0 = a.x(), y0 = a.y(), x1 = b.x(), y1 = b.y();
-        const double left = clip_.left(), right = clip_.right() + 1.0 - 1e-9;
-        const double top = clip_.top(), bottom = clip_.bottom() + 1.0 - 1e-9;
-        double t0 = 0, t1 = 1;
-        const double dx = x1 - x0, dy = y1 - y0;
-        const auto edge = [&](double p, double q) {
-            if (p == 0) return q >= 0;
-            const double t = q / p;
-            if (p < 0) {
-                if (t > t1) return false;
-                t0 = std::max(t0, t);
-            } else {
-                if (t < t0) return false;
-                t1 = std::min(t1, t);
-            }
-            return true;
-        };
-        if (!edge(-dx, x0 - left) || !edge(dx, right - x0) || !edge(-dy, y0 - top) ||
-            !edge(dy, bottom - y0)) {
-            return;
-        }
-        x1 = x0 + t1 * dx;
-        y1 = y0 + t1 * dy;
-        x0 += t0 * dx;
-        y0 += t0 * dy;
-        const int ix = static_cast<int>(std::floor(x0)), iy = static_cast<int>(std::floor(y0));
-        const int ex = static_cast<int>(std::floor(x1)), ey = static_cast<int>(std::floor(y1));
-        if (std::max(iy, ey) < firstRow_ || std::min(iy, ey) > lastRow_) return;
-        const int adx = std::abs(ex - ix), ady = std::abs(ey - iy);
-        const int rowStep = iy < ey ? 1 : -1;
-        const std::ptrdiff_t stepX = ix < ex ? 1 : -1;
-        const std::ptrdiff_t stepY = iy < ey ? stride_ : -stride_;
-        QRgb* pixel = bits_ + static_cast<std::ptrdiff_t>(iy) * stride_ + ix;
-        int row = iy;
-        // Bresenham along the longer axis, a step across whenever the error runs out.
-        if (adx >= ady) {
-            int error = adx / 2;
-            for (int i = 0; i <= adx; ++i, pixel += stepX) {
-                if (row >= firstRow_ && row <= lastRow_) *pixel = colour;
-                error -= ady;
-                if (error < 0) {
-                    pixel += stepY;
-                    row += rowStep;
-                    error += adx;
-                }
-            }
-        } else {
-            int error = ady / 2;
-            for (int i = 0; i <= ady; ++i, pixel += stepY, row += rowStep) {
-                if (row >= firstRow_ && row <= lastRow_) *pixel = colour;
-                error -= adx;
-                if (error < 0) {
-                    pixel += stepX;
-                    error += ady;
-                }
-            }
-        }
-    }
-
-  private:
-    QRgb* bits_;
-    std::ptrdiff_t stride_;
-    QRect clip_;
-    int firstRow_;
-    int lastRow_;
 };
 
 // Texts and solids go through the paint engine, which one thread at a time may use: while
@@ -237,11 +157,21 @@ class Painter {
     void Dot(QRgb colour, QPointF p) {
         if (raster_ != nullptr) {
             raster_->Dot(p, colour);
+        } else if (cells_ != nullptr) {
+            cells_->Dot(p, static_cast<std::uint8_t>(colour));
         } else {
             Batches::For(batches_.dots, colour).push_back(p);
         }
     }
-    void UseRaster(Raster* raster) { raster_ = raster; }
+    void UseRaster(Raster<QRgb>* raster) { raster_ = raster; }
+    // Lines and dots go into the coarse picture's cells, coloured by DXF colour index (the
+    // background and black-and-white are applied when the cells are shown).
+    void UseCells(Raster<std::uint8_t>* cells) {
+        cells_ = cells;
+        for (std::size_t i = 0; i < palette_.size(); ++i)
+            palette_[i] = static_cast<QRgb>(i == 0 ? 7 : i);
+        contrast_ = 7;
+    }
     // Texts and solids are kept in `list` (or, with nullptr and `skip`, left to another thread)
     // instead of painted.
     void Defer(std::vector<Deferred>* list, bool skip) {
@@ -287,6 +217,8 @@ class Painter {
     void Line(QRgb colour, QPointF p, QPointF q) {
         if (raster_ != nullptr) {
             raster_->Line(p, q, colour);
+        } else if (cells_ != nullptr) {
+            cells_->Line(p, q, static_cast<std::uint8_t>(colour));
         } else if (vector_) {
             QPainterPath* path = nullptr;
             for (auto& [c, existing] : batches_.paths) {
@@ -465,7 +397,8 @@ class Painter {
     QRgb contrast_ = 0;
     Batches& batches_;
     double tolerance_;
-    Raster* raster_ = nullptr;
+    Raster<QRgb>* raster_ = nullptr;
+    Raster<std::uint8_t>* cells_ = nullptr;
     bool vector_ = false;
     std::vector<Deferred>* defer_ = nullptr;
     bool skipDeferred_ = false;
@@ -474,6 +407,86 @@ class Painter {
     bool fontReady_ = false;
 };
 
+double BoxSize(const IndexBox& b) {
+    return std::max(b.max_corner().get<0>() - b.min_corner().get<0>(),
+                    b.max_corner().get<1>() - b.min_corner().get<1>());
+}
+
+QPointF BoxCentre(const IndexBox& b) {
+    return {(b.min_corner().get<0>() + b.max_corner().get<0>()) / 2.0,
+            (b.min_corner().get<1>() + b.max_corner().get<1>()) / 2.0};
+}
+
+// Whether an entity is shown by a coarse picture of cells `cell` wide: anything narrower than
+// a cell (a dot either way), and lines and curves narrower than kCoarseCells cells. Texts only
+// while too small to be written out; solids and inserts, which the paint engine fills, are
+// drawn exactly.
+bool InCoarsePicture(const DisplayDrawing& drawing, const IndexValue& v, double cell) {
+    const double size = BoxSize(v.first);
+    if (size < cell) return true;
+    if (size >= kCoarseCells * cell) return false;
+    const DisplayEntity& e = drawing.entities[v.second];
+    switch (e.kind) {
+        case DisplayKind::kLine:
+        case DisplayKind::kCircle:
+        case DisplayKind::kArc:
+        case DisplayKind::kPolyline:
+        case DisplayKind::kPoint:
+            return true;
+        case DisplayKind::kText:
+            return drawing.values[e.first + 3] < 1.5 * cell;
+        case DisplayKind::kSolid:
+        case DisplayKind::kInsert:
+            return false;
+    }
+    return false;
+}
+
+// Draws the entities the picture shows into its cells, in file order, so the last entity
+// through a cell gives its colour as it would on screen. Two threads share the work, each
+// writing its half of the rows.
+void DrawCoarsePicture(const DisplayDrawing& drawing, const std::vector<IndexValue>& byId,
+                       CoarsePicture& picture, QPainter& painter, const RenderOptions& options) {
+    RenderOptions indexed = options;
+    indexed.blackAndWhite = false;  // applied when the cells are shown
+    const CoarsePicture::Transform t = picture.CellTransform();
+    const Affine toCells{t.scale, 0, 0, t.scale, t.dx, t.dy};
+    constexpr QRgb kByBlock = 7;
+    const double cell = 1.0 / t.scale;
+    const auto draw = [&](int firstRow, int lastRow) {
+        Batches unused;
+        Raster<std::uint8_t> cells = picture.CellRaster(firstRow, lastRow);
+        // Cells are no wider than a pixel, so chords straying a little over half a cell stray
+        // no further than they do when drawn exactly.
+        Painter on(drawing, painter, indexed, unused, kSnappedTolerance);
+        on.UseCells(&cells);
+        for (const IndexValue& v : byId) {
+            const double bottom = toCells.f + toCells.d * v.first.min_corner().get<1>();
+            const double top = toCells.f + toCells.d * v.first.max_corner().get<1>();
+            if (top < firstRow - 1 || bottom > lastRow + 1) continue;
+            if (!InCoarsePicture(drawing, v, cell)) continue;
+            const DisplayEntity& e = drawing.entities[v.second];
+            if (BoxSize(v.first) >= cell) {
+                on.Entity(e, toCells, kByBlock, 0);
+                continue;
+            }
+            const DisplayLayer* layer =
+                e.layer < drawing.layers.size() ? &drawing.layers[e.layer] : nullptr;
+            if (layer != nullptr && !layer->visible) continue;
+            const QPointF centre = BoxCentre(v.first);
+            on.Dot(on.Colour(e.colour, layer, kByBlock), toCells.Map(centre.x(), centre.y()));
+        }
+    };
+    const int half = picture.Rows() / 2;
+    if (half > 0 && std::thread::hardware_concurrency() >= 2) {
+        std::thread worker([&] { draw(half, picture.Rows() - 1); });
+        draw(0, half - 1);
+        worker.join();
+    } else {
+        draw(0, picture.Rows() - 1);
+    }
+}
+
 }  // namespace
 
 struct DrawingRenderer::Index {
@@ -481,6 +494,7 @@ struct DrawingRenderer::Index {
     std::vector<IndexValue> byId;  // the same boxes in file order
     Batches batches;
     std::vector<IndexValue> found;
+    CoarsePicture coarse;
 };
 
 QPointF ToDevice(const ViewState& view, const QRectF& device, double x, double y) {
@@ -544,6 +558,7 @@ void DrawingRenderer::Rebuild() {
     // The packing constructor builds a balanced tree in one pass.
     index_->tree = decltype(index_->tree)(values.begin(), values.end());
     index_->byId = std::move(values);
+    index_->coarse.Clear();
 }
 
 RenderStats DrawingRenderer::Render(QPainter& painter, const QRectF& device, const ViewState& view,
@@ -585,16 +600,55 @@ RenderStats DrawingRenderer::Render(QPainter& painter, const QRectF& device, con
     auto* image = painter.device()->devType() == QInternal::Image
                       ? static_cast<QImage*>(painter.device())
                       : nullptr;
-    std::optional<Raster> raster;
+    std::optional<Raster<QRgb>> raster;
+    QRect all;
     if (!smooth && image != nullptr && painter.transform().isIdentity() &&
         (image->format() == QImage::Format_RGB32 || image->format() == QImage::Format_ARGB32 ||
          image->format() == QImage::Format_ARGB32_Premultiplied) &&
         image->devicePixelRatio() == 1.0) {
-        raster.emplace(*image, device.toAlignedRect());
+        all = device.toAlignedRect() & image->rect();
+        raster.emplace(ImageRaster(*image, all, all.top(), all.bottom()));
         draw.UseRaster(&*raster);
     }
     draw.UseVectorPaths(image == nullptr && painter.device()->devType() != QInternal::Widget &&
                         painter.device()->devType() != QInternal::Pixmap);
+
+    // Level of detail: the small entities come from the coarse picture of this zoom band
+    // (drawn now if it is missing or out of date), the rest are drawn exactly over it.
+    const CoarsePicture* coarse = nullptr;
+    std::array<QRgb, 256> coarsePalette{};
+    if (raster && options.levelOfDetail && !found.empty()) {
+        CoarsePicture::Key key;
+        key.cell = CoarsePicture::CellFor(1.0 / view.scale);
+        key.layers.reserve(drawing_.layers.size());
+        for (const DisplayLayer& l : drawing_.layers) key.layers.emplace_back(l.visible, l.colour);
+        CoarsePicture& picture = index_->coarse;
+        const std::size_t maxCells =
+            std::max<std::size_t>(kCoarseCellsPerPixel * static_cast<std::size_t>(all.width()) *
+                                      static_cast<std::size_t>(all.height()),
+                                  std::size_t{1} << 16);
+        if (picture.Holds(key)) {
+            coarse = &picture;
+        } else if (picture.Reset(extents_, key, maxCells)) {
+            DrawCoarsePicture(drawing_, index_->byId, picture, painter, options);
+            coarse = &picture;
+        }
+        if (coarse != nullptr) {
+            const double cell = key.cell;
+            const auto shown = std::remove_if(found.begin(), found.end(), [&](const IndexValue& v) {
+                return InCoarsePicture(drawing_, v, cell);
+            });
+            stats.coarse = static_cast<std::size_t>(found.end() - shown);
+            found.erase(shown, found.end());
+            const QRgb ink = DrawingRenderer::IndexColour(7, options.background).rgb();
+            for (std::size_t i = 1; i < coarsePalette.size(); ++i)
+                coarsePalette[i] =
+                    options.blackAndWhite
+                        ? ink
+                        : DrawingRenderer::IndexColour(static_cast<int>(i), options.background)
+                              .rgb();
+        }
+    }
     const QRgb noBlock = DrawingRenderer::IndexColour(7, options.background).rgb();
     // Draws the entities that reach the rows from `firstRow` to `lastRow`; the thread that
     // keeps the texts and solids for later also passes them on from elsewhere.
@@ -603,9 +657,7 @@ RenderStats DrawingRenderer::Render(QPainter& painter, const QRectF& device, con
         for (const IndexValue& item : found) {
             const DisplayEntity& e = drawing_.entities[item.second];
             const IndexBox& b = item.first;
-            const double size = std::max(b.max_corner().get<0>() - b.min_corner().get<0>(),
-                                         b.max_corner().get<1>() - b.min_corner().get<1>()) *
-                                view.scale;
+            const double size = BoxSize(b) * view.scale;
             const double top = toDevice.f + toDevice.d * b.max_corner().get<1>();
             const double bottom = toDevice.f + toDevice.d * b.min_corner().get<1>();
             const bool elsewhere = bottom < firstRow - 1 || top > lastRow + 1;
@@ -616,9 +668,8 @@ RenderStats DrawingRenderer::Render(QPainter& painter, const QRectF& device, con
                 const DisplayLayer* layer =
                     e.layer < drawing_.layers.size() ? &drawing_.layers[e.layer] : nullptr;
                 if (layer != nullptr && !layer->visible) continue;
-                on.Dot(on.Colour(e.colour, layer, noBlock),
-                       toDevice.Map((b.min_corner().get<0>() + b.max_corner().get<0>()) / 2.0,
-                                    (b.min_corner().get<1>() + b.max_corner().get<1>()) / 2.0));
+                const QPointF centre = BoxCentre(b);
+                on.Dot(on.Colour(e.colour, layer, noBlock), toDevice.Map(centre.x(), centre.y()));
                 continue;
             }
             if (counts != nullptr) ++counts->drawn;
@@ -628,16 +679,20 @@ RenderStats DrawingRenderer::Render(QPainter& painter, const QRectF& device, con
             on.Entity(e, toDevice, noBlock, 0);
         }
     };
+    const auto showCoarse = [&](int firstRow, int lastRow) {
+        if (coarse != nullptr)
+            coarse->Show(*image, all, firstRow, lastRow, view, device, coarsePalette);
+    };
     constexpr double kAllRows = 1e300;
-    if (raster && found.size() >= kParallelFrom && std::thread::hardware_concurrency() >= 2) {
+    if (raster && (found.size() >= kParallelFrom || coarse != nullptr) &&
+        std::thread::hardware_concurrency() >= 2) {
         // A busy view on two threads: each draws every entity, clipped to its half of the image.
-        const QRect all = device.toAlignedRect() & image->rect();
         QRect top = all;
         top.setHeight(all.height() / 2);
         QRect bottom = all;
         bottom.setTop(top.bottom() + 1);
-        Raster upper(*image, all, top.top(), top.bottom());
-        Raster lower(*image, all, bottom.top(), bottom.bottom());
+        Raster<QRgb> upper = ImageRaster(*image, all, top.top(), top.bottom());
+        Raster<QRgb> lower = ImageRaster(*image, all, bottom.top(), bottom.bottom());
         Batches unused;
         Painter helper(drawing_, painter, options, unused, kSnappedTolerance * options.pixelSize);
         helper.UseRaster(&lower);
@@ -645,13 +700,17 @@ RenderStats DrawingRenderer::Render(QPainter& painter, const QRectF& device, con
         std::vector<Deferred> deferred;
         draw.UseRaster(&upper);
         draw.Defer(&deferred, false);
-        std::thread worker(
-            [&] { traverse(helper, nullptr, bottom.top(), bottom.bottom(), false); });
+        std::thread worker([&] {
+            showCoarse(bottom.top(), bottom.bottom());
+            traverse(helper, nullptr, bottom.top(), bottom.bottom(), false);
+        });
+        showCoarse(top.top(), top.bottom());
         traverse(draw, &stats, top.top(), top.bottom(), true);
         worker.join();
         draw.Defer(nullptr, false);
         for (const Deferred& d : deferred) draw.DrawDeferred(d);
     } else {
+        if (raster) showCoarse(all.top(), all.bottom());
         traverse(draw, &stats, -kAllRows, kAllRows, true);
     }
     draw.Flush();

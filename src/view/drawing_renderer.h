@@ -43,6 +43,10 @@ struct RenderOptions {
     // device unit is far finer, about a tenth of a millimetre. Entities smaller than this are
     // dots and curves are cut into chords that stray a fraction of it.
     double pixelSize = 1.0;
+    // Level of detail: an unsmoothed view on a 32-bit image shows the lines and curves under
+    // 16 to 32 pixels wide from a coarse picture drawn once per zoom band (see CoarsePicture),
+    // within a pixel of where they are drawn exactly; wider entities are still drawn exactly.
+    bool levelOfDetail = true;
 };
 
 // What one render did, for tests and the benchmark.
@@ -50,13 +54,15 @@ struct RenderStats {
     std::size_t candidates = 0;  // entities the spatial index found in view
     std::size_t drawn = 0;       // drawn in full
     std::size_t dots = 0;        // smaller than a pixel, drawn as a dot
+    std::size_t coarse = 0;      // shown by the coarse picture
 };
 
 // Draws a DisplayDrawing with QPainter on any device (screen, image, PDF, SVG, printer). It
 // keeps a spatial index of the entities' boxes, so a zoomed-in view only visits what it shows,
 // and draws entities smaller than a pixel as dots. Busy views on a 32-bit image are written
-// straight into its pixels, by two threads. The drawing must outlive the renderer; after the
-// drawing changes, call Rebuild. Render keeps scratch memory between calls: one call at a time.
+// straight into its pixels, by two threads, and show small entities from a coarse picture. The
+// drawing must outlive the renderer; after the drawing changes, call Rebuild. Render keeps scratch
+// memory between calls: one call at a time.
 class DrawingRenderer {
   public:
     explicit DrawingRenderer(const DisplayDrawing& drawing);
