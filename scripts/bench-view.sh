@@ -10,8 +10,7 @@ cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 
 build=build-bench-view
-export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-$(command -v ccache || true)}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target retracer_view_bench retracer-cli
 
 # LibreCAD is only a yardstick: installed when missing, its figure skipped when it cannot be.
