@@ -202,6 +202,16 @@ void TranslateJobDrawing(const JobResources& resources, const JobRequest& reques
                               std::make_move_iterator(job.diagnostics.end()));
 }
 
+// Fills the V list afresh with name and value pairs.
+void ListVVars(ControlPanelLists& panel,
+               const std::vector<std::pair<std::string, std::string>>& vVars) {
+    panel.AddVVar(VVarMode::kClear, "");
+    for (const auto& [name, value] : vVars) {
+        panel.AddVVar(VVarMode::kName, name);
+        panel.AddVVar(VVarMode::kValue, value);
+    }
+}
+
 // A large drawing leaves the allocator holding hundreds of megabytes it no longer uses; hand
 // them back so a long session or a batch does not keep its largest job's footprint.
 void ReleaseFreedMemory(const JobResult& result) {
@@ -236,11 +246,7 @@ void ShowRecognition(ControlPanelLists& panel, const ProgramRecognition& recogni
     panel.Labels().SetComment(found.labCmt);
     panel.Labels().SetFrame(found.framePD);
     if (!found.recognized) return;
-    panel.AddVVar(VVarMode::kClear, "");
-    for (const auto& [name, value] : found.vVars) {
-        panel.AddVVar(VVarMode::kName, name);
-        panel.AddVVar(VVarMode::kValue, value);
-    }
+    ListVVars(panel, found.vVars);
     // While a worklist row's variables are being edited the R list shows the row, not the file.
     if (!panel.VariableListsEnabled() && recognition.header.dialect == Dialect::kGenesisEv) {
         std::string clear = "Clear";
@@ -300,11 +306,7 @@ void RaiseJobMessages(Prompt& prompt, const JobResult& result) {
 
 void ShowRowVariables(ControlPanelLists& panel, const RowVariableLists& lists) {
     if (!lists.loaded) return;
-    panel.AddVVar(VVarMode::kClear, "");
-    for (const auto& [name, value] : lists.vVars) {
-        panel.AddVVar(VVarMode::kName, name);
-        panel.AddVVar(VVarMode::kValue, value);
-    }
+    ListVVars(panel, lists.vVars);
     std::string clear = "Clear";
     panel.AddRVar(clear);
     for (const RVarEntry& entry : lists.rVars) panel.AddRVar(entry);
