@@ -161,6 +161,93 @@ TEST_F(DrawingWriterFiles, CallsOutOfOrderAreRefused) {
     }
 }
 
+// Last line of defence: whatever a translator hands over, no value that is not a finite number
+// and no negative radius reaches the file. Each case is refused, counted and named in the kept
+// failure; the entities around it, and the good vertices of its polyline, stay.
+TEST_F(DrawingWriterFiles, RefusesValuesThatAreNotFiniteNumbers) {
+    using Call = std::function<void(DrawingWriter&)>;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const struct {
+        const char* name;
+        Call call;
+        const char* operation;
+    } cases[] = {
+        {"line start x NaN", [=](auto& w) { w.AddLine(nan, 0, 0, 1, 1, 0, "L", 1); }, "AddLine"},
+        {"line end z infinite", [=](auto& w) { w.AddLine(0, 0, 0, 1, 1, -inf, "L", 1); },
+         "AddLine"},
+        {"circle radius negative", [=](auto& w) { w.AddCircle(1, 2, 0, -3, "H", 4); }, "AddCircle"},
+        {"circle radius NaN", [=](auto& w) { w.AddCircle(1, 2, 0, nan, "H", 4); }, "AddCircle"},
+        {"circle radius infinite", [=](auto& w) { w.AddCircle(1, 2, 0, inf, "H", 4); },
+         "AddCircle"},
+        {"circle centre y infinite", [=](auto& w) { w.AddCircle(1, inf, 0, 3, "H", 4); },
+         "AddCircle"},
+        {"text height NaN", [=](auto& w) { w.AddText(0, 0, 0, nan, 0, "t", "T", 7); }, "AddText"},
+        {"text rotation infinite", [=](auto& w) { w.AddText(0, 0, 0, 3, inf, "t", "T", 7); },
+         "AddText"},
+        {"solid corner NaN",
+         [=](auto& w) {
+             w.AddSolid({Point3{0, 0, 0}, {1, nan, 0}, {0, 1, 0}, {1, 1, 0}}, "B", 7);
+         },
+         "AddSolid"},
+        {"vertex bulge infinite",
+         [=](auto& w) {
+             w.BeginPolyline("R", 3);
+             w.AddVertex(0, 0, 0, "R", 3, inf);
+             w.EndPolyline();
+         },
+         "AddVertex"},
+        {"engraved circle negative",
+         [=](auto& w) {
+             Drawing part;
+             part.entities.push_back(Entity{"E", 7, CircleEntity{{0, 0, 0}, -1}});
+             w.AddDrawing(part);
+         },
+         "AddDrawing"},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        DrawingWriter w;
+        w.OpenDrawing(folder_ / (std::to_string(index++) + ".dxf"));
+        w.StartDrawing();
+        w.AddLine(0, 0, 0, 600, 0, 0, "BORDER", 1);
+        w.BeginPolyline("ROUTE", 3);
+        w.AddVertex(0, 0, 0, "ROUTE", 3, 0);
+        w.EndPolyline();
+        const std::size_t good = w.Content().entities.size();
+        c.call(w);
+        EXPECT_EQ(w.Refused(), 1u) << c.name;
+        EXPECT_NE(w.Error().find(c.operation), std::string::npos) << c.name << ": " << w.Error();
+        EXPECT_NE(w.Error().find("not a finite number"), std::string::npos) << c.name;
+        for (const Entity& e : w.Content().entities) {
+            if (const auto* p = std::get_if<PolylineEntity>(&e.geometry)) {
+                EXPECT_FALSE(p->vertices.empty()) << c.name;
+            }
+        }
+        EXPECT_EQ(w.Content().entities.size(), good) << c.name;
+        ASSERT_TRUE(w.CloseDrawing()) << c.name;
+        const std::string dxf = Contents(w.File());
+        for (const char* bad : {"nan", "inf", "NAN", "INF"})
+            EXPECT_EQ(dxf.find(bad), std::string::npos) << c.name << " wrote " << bad;
+    }
+}
+
+// A bad vertex drops only itself: the polyline keeps its good vertices in order.
+TEST_F(DrawingWriterFiles, ARefusedVertexLeavesTheRestOfItsPolyline) {
+    DrawingWriter w;
+    w.OpenDrawing(folder_ / "p.dxf");
+    w.StartDrawing();
+    w.BeginPolyline("ROUTE", 3);
+    w.AddVertex(0, 0, 0, "ROUTE", 3, 0);
+    w.AddVertex(std::numeric_limits<float>::quiet_NaN(), 5, 0, "ROUTE", 3, 0);
+    w.AddVertex(10, 0, 0, "ROUTE", 3, 0);
+    w.EndPolyline();
+    ASSERT_EQ(w.Content().entities.size(), 1u);
+    EXPECT_TRUE(w.Content().entities[0] ==
+                (Entity{"ROUTE", 3, PolylineEntity{{{0, 0, 0, 0}, {10, 0, 0, 0}}, false}}));
+    EXPECT_EQ(w.Refused(), 1u);
+}
+
 TEST_F(DrawingWriterFiles, OpenDrawingRefusesFilesThatCannotBeWritten) {
     fs::create_directory(folder_ / "folder.dxf");
     Put(folder_ / "plain", "x");

@@ -10,6 +10,7 @@
 #include "base/file_lookup.h"
 #include "base/value_text.h"
 #include "drawing/dxf_writer.h"
+#include "drawing/finite_geometry.h"
 
 namespace fs = std::filesystem;
 
@@ -135,7 +136,18 @@ void DrawingWriter::UseLayer(std::string_view layer, int colour) {
     drawing_.layers.push_back(Layer{std::string(layer), colour >= 1 && colour <= 255 ? colour : 7});
 }
 
-void DrawingWriter::Add(std::string_view layer, int colour, EntityGeometry geometry) {
+bool DrawingWriter::Refuse(std::string_view operation, const EntityGeometry& geometry) {
+    if (IsFiniteGeometry(geometry)) return false;
+    ++refused_;
+    Fail(std::string(operation) +
+         ": a value that is not a finite number, or a negative radius, was refused; the entity "
+         "is left out");
+    return true;
+}
+
+void DrawingWriter::Add(std::string_view operation, std::string_view layer, int colour,
+                        EntityGeometry geometry) {
+    if (Refuse(operation, geometry)) return;
     UseLayer(layer, colour);
     drawing_.entities.push_back(Entity{std::string(layer), colour, std::move(geometry)});
 }
@@ -143,7 +155,7 @@ void DrawingWriter::Add(std::string_view layer, int colour, EntityGeometry geome
 void DrawingWriter::AddLine(float x1, float y1, float z1, float x2, float y2, float z2,
                             std::string_view layer, int colour) {
     if (!ReadyForEntity("AddLine")) return;
-    Add(layer, colour,
+    Add("AddLine", layer, colour,
         LineEntity{{FromSingle(x1), FromSingle(y1), FromSingle(z1)},
                    {FromSingle(x2), FromSingle(y2), FromSingle(z2)}});
 }
@@ -151,14 +163,14 @@ void DrawingWriter::AddLine(float x1, float y1, float z1, float x2, float y2, fl
 void DrawingWriter::AddCircle(float x, float y, float z, float radius, std::string_view layer,
                               int colour) {
     if (!ReadyForEntity("AddCircle")) return;
-    Add(layer, colour,
+    Add("AddCircle", layer, colour,
         CircleEntity{{FromSingle(x), FromSingle(y), FromSingle(z)}, FromSingle(radius)});
 }
 
 void DrawingWriter::AddText(float x, float y, float z, float height, float rotation,
                             std::string_view text, std::string_view layer, int colour) {
     if (!ReadyForEntity("AddText")) return;
-    Add(layer, colour,
+    Add("AddText", layer, colour,
         TextEntity{{FromSingle(x), FromSingle(y), FromSingle(z)},
                    FromSingle(height),
                    FromSingle(rotation),
@@ -172,7 +184,7 @@ void DrawingWriter::AddSolid(const std::array<Point3, 4>& corners, std::string_v
     for (std::size_t k = 0; k < corners.size(); ++k)
         solid.corners[k] = Point3{FromSingleIfExact(corners[k].x), FromSingleIfExact(corners[k].y),
                                   FromSingleIfExact(corners[k].z)};
-    Add(layer, colour, solid);
+    Add("AddSolid", layer, colour, solid);
 }
 
 void DrawingWriter::BeginPolyline(std::string_view layer, int colour) {
@@ -188,9 +200,10 @@ void DrawingWriter::AddVertex(float x, float y, float z, std::string_view /*laye
         Fail("AddVertex: no polyline is open");
         return;
     }
-    std::get<PolylineEntity>(polyline_.geometry)
-        .vertices.push_back(
-            PolylineVertex{FromSingle(x), FromSingle(y), FromSingle(z), FromSingle(bulge)});
+    const PolylineVertex vertex{FromSingle(x), FromSingle(y), FromSingle(z), FromSingle(bulge)};
+    // The rest of the polyline stays: its good vertices still make a well-formed path.
+    if (Refuse("AddVertex", PolylineEntity{{vertex}, false})) return;
+    std::get<PolylineEntity>(polyline_.geometry).vertices.push_back(vertex);
 }
 
 void DrawingWriter::EndPolyline() {
@@ -211,6 +224,7 @@ void DrawingWriter::AddDrawing(const Drawing& part) {
     if (!ReadyForEntity("AddDrawing")) return;
     for (const Layer& layer : part.layers) UseLayer(layer.name, layer.colour);
     for (const Entity& entity : part.entities) {
+        if (Refuse("AddDrawing", entity.geometry)) continue;
         UseLayer(entity.layer, entity.colour);
         drawing_.entities.push_back(entity);
     }

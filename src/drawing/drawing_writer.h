@@ -23,9 +23,11 @@ double FromSingle(float value);
 // half-written drawing. The writer keeps the first failure of any operation (Error), so a job
 // reads it once at the end instead of after every call; a call out of order (an entity before
 // StartDrawing or inside a polyline, a vertex outside one, anything after CloseDrawing) fails
-// that way and changes nothing. Layers are
-// collected as they are used. Coordinates arrive as single-precision values, as the translators
-// hold them.
+// that way and changes nothing. An entity or vertex holding a value that is not a finite number
+// (or a circle of negative radius) is refused the same way and left out: the translators leave
+// such geometry out themselves, with the program line, so this only guards against a slip.
+// Layers are collected as they are used. Coordinates arrive as single-precision values, as the
+// translators hold them.
 class DrawingWriter {
   public:
     // Checks that the file can be created or replaced; false (the failure kept) otherwise.
@@ -54,6 +56,8 @@ class DrawingWriter {
 
     // The first failure since the writer was made, or "" when every operation succeeded.
     const std::string& Error() const { return error_; }
+    // How many entities and vertices were refused for values that are not finite numbers.
+    std::size_t Refused() const { return refused_; }
 
     // Room for `count` entities, so a large drawing is not copied as it grows. Memory that is
     // reserved but never filled costs address space only.
@@ -72,12 +76,16 @@ class DrawingWriter {
     bool ReadyForEntity(std::string_view operation);
     // Registers the layer on first use (its first colour becomes the layer colour).
     void UseLayer(std::string_view layer, int colour);
-    void Add(std::string_view layer, int colour, EntityGeometry geometry);
+    // True (the failure kept and counted) when `geometry` holds a value no DXF file may carry.
+    bool Refuse(std::string_view operation, const EntityGeometry& geometry);
+    void Add(std::string_view operation, std::string_view layer, int colour,
+             EntityGeometry geometry);
 
     Drawing drawing_;
     std::filesystem::path file_;
     Stage stage_ = Stage::kNew;
     std::string error_;
+    std::size_t refused_ = 0;
     bool polylineOpen_ = false;
     Entity polyline_;  // the polyline being built between BeginPolyline and EndPolyline
     struct NameHash {

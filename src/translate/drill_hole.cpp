@@ -1,12 +1,15 @@
 #include "translate/drill_hole.h"
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "base/value_text.h"
 #include "drawing/geometry.h"
 
 namespace retracer {
@@ -26,6 +29,18 @@ struct Shape {
     double diameter = 0;
 };
 
+void Report(const HoleOutput& out, std::string message) {
+    if (out.job) out.job->WarnAtLine(std::move(message));
+}
+
+// Each value as the drawing will hold it: a single-precision number.
+bool DrawableValues(std::initializer_list<double> values) {
+    for (double v : values) {
+        if (!std::isfinite(static_cast<float>(v))) return false;
+    }
+    return true;
+}
+
 void Line(const HoleOutput& out, std::string_view layer, double x1, double y1, double x2,
           double y2) {
     out.writer.AddLine(static_cast<float>(x1), static_cast<float>(y1), 0, static_cast<float>(x2),
@@ -38,7 +53,20 @@ double Mirrored(const HoleOutput& out, double x) {
 
 // Face holes are circles; edge holes are the bore seen from above, open towards its edge.
 void DrawShape(const HoleOutput& out, const Shape& s, std::string_view layer) {
+    if (std::isfinite(s.diameter) && s.diameter < 0) {
+        Report(out, "Hole with a negative diameter (" +
+                        GeneralText(static_cast<float>(s.diameter)) +
+                        ") is left out: a negative diameter is an error in the program");
+        return;
+    }
     const double half = s.diameter / 2;
+    const double w = out.state.vars.Letter(ProgramVariables::kWidth);
+    const double l = out.state.vars.Letter(ProgramVariables::kLength);
+    if (!DrawableValues({Mirrored(out, s.x - half), Mirrored(out, s.x + half), s.y - half,
+                         s.y + half, w, l - s.x})) {
+        Report(out, "Hole with a size or position that is not a finite number is left out");
+        return;
+    }
     switch (s.code) {
         case 5:
         case -5:
@@ -47,7 +75,6 @@ void DrawShape(const HoleOutput& out, const Shape& s, std::string_view layer) {
             return;
         case 1:
         case 2: {
-            const double w = out.state.vars.Letter(ProgramVariables::kWidth);
             // The depth is measured from the nearer edge along X.
             const double depth = s.y > w / 2 ? w - s.y : s.y;
             const double a = Mirrored(out, s.x - half);
@@ -69,7 +96,6 @@ void DrawShape(const HoleOutput& out, const Shape& s, std::string_view layer) {
                 Line(out, layer, s.x, c, s.x, e);
                 Line(out, layer, 0, e, s.x, e);
             } else {
-                const double l = out.state.vars.Letter(ProgramVariables::kLength);
                 Line(out, layer, l, c, l - s.x, c);
                 Line(out, layer, l - s.x, c, l - s.x, e);
                 Line(out, layer, l - s.x, e, l, e);

@@ -5,6 +5,7 @@
 
 #include "drawing/drawing_writer.h"
 #include "settings/options.h"
+#include "translate/job_state.h"
 #include "translate/state_layer_names.h"
 #include "translate/tool_table.h"
 #include "translate/translation_state.h"
@@ -24,7 +25,8 @@ struct HoleOutput {
     const LayerRoots& roots;
     bool mirrorJob = false;
     double partLength = 0;
-    double unitDivisor = 1;  // 25.4 on inch programs: table sizes are millimetres
+    double unitDivisor = 1;   // 25.4 on inch programs: table sizes are millimetres
+    JobState* job = nullptr;  // where holes that cannot be drawn are reported; none in some tests
 };
 
 // One hole as a translator hands it over. The tool text holds one or more two-digit drill numbers
@@ -48,8 +50,11 @@ struct HoleRequest {
 // Draws the hole (a circle on a face, a three-sided outline on an edge) and the holes of further
 // spindles. Returns the diameter used: the first tool's from the table when the text names a tool
 // of the table, else the request's, and 5 mm for a face hole that had none. Only plane codes
-// -5 … -1 and 1 … 5 draw. A tool number outside 1 … 100 names no tool when it comes first (no
-// table size, no tool part, no further spindles) and drills no hole when it is a further spindle.
+// -5 … -1 and 1 … 5 draw. A hole of negative diameter is an error in the program, not a hole,
+// and one whose size or position is not a finite number (or beyond what a drawing holds) cannot
+// be drawn: both are left out and reported at the line being translated. A tool number outside 1 …
+// 100 names no tool when it comes first (no table size, no tool part, no further spindles) and
+// drills no hole when it is a further spindle.
 float DrillHole(const HoleOutput& out, const HoleRequest& hole);
 
 }  // namespace retracer

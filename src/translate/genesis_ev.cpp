@@ -83,6 +83,7 @@ void GenesisEvTranslator::TranslateLine(FieldSplitter& line, std::string_view fi
     if (lineNumber == 1) std::fill(deeperConditions_.begin(), deeperConditions_.end(), char{1});
     file_ = file;
     lineNumber_ = lineNumber;
+    ctx_.job.AtLine(file, lineNumber);
 
     PrepareLine(line.Text());
     std::size_t keyEnd = 0;
@@ -186,6 +187,12 @@ void GenesisEvTranslator::HeaderLine() {
         header.partThickness = NumericValue(scratch_.Field(7));
     }
     auto& letters = ctx_.state.vars.letters;
+    for (double* size : {&header.partLength, &header.partWidth, &header.partThickness}) {
+        if (!std::isfinite(static_cast<float>(*size))) {
+            Warn("part size out of range; 0 is used");
+            *size = 0;
+        }
+    }
     const auto l = static_cast<float>(header.partLength);
     const auto h = static_cast<float>(header.partWidth);
     const auto s = static_cast<float>(header.partThickness);

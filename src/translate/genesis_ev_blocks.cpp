@@ -156,10 +156,14 @@ void GenesisEvTranslator::RowAlongLine(Block& block) {
 void GenesisEvTranslator::Groove(float x1, float y1, float x2, float y2) {
     const bool mirror = ctx_.job.mirrorJob;
     const double length = ctx_.header.partLength;
+    const auto from = static_cast<float>(XForMirror(x1, mirror, length));
+    const auto to = static_cast<float>(XForMirror(x2, mirror, length));
+    if (!std::isfinite(from) || !std::isfinite(to) || !std::isfinite(y1) || !std::isfinite(y2)) {
+        Warn("groove position out of range; the groove is left out");
+        return;
+    }
     const std::string layer = GrooveLayerName(params_.depth, std::to_string(params_.tool));
-    ctx_.writer.AddLine(static_cast<float>(XForMirror(x1, mirror, length)), y1, 0,
-                        static_cast<float>(XForMirror(x2, mirror, length)), y2, 0, layer,
-                        kGrooveColour);
+    ctx_.writer.AddLine(from, y1, 0, to, y2, 0, layer, kGrooveColour);
 }
 
 void GenesisEvTranslator::GrooveAlongX(Block& block) {
@@ -205,10 +209,14 @@ void GenesisEvTranslator::ToolStart(Block& block) {
         state.pendingTag.text.clear();
     }
 
-    ctx_.writer.AddCircle(
-        static_cast<float>(XForMirror(state.curX, mirror, ctx_.header.partLength)), state.curY,
-        state.curZ, static_cast<float>(kStartMarkRadiusMm / ctx_.job.unitDivisor), kNotationLayer,
-        kStartMarkColour);
+    const auto markX = static_cast<float>(XForMirror(state.curX, mirror, ctx_.header.partLength));
+    if (!std::isfinite(markX) || !std::isfinite(state.curY) || !std::isfinite(state.curZ)) {
+        Warn("tool start at a point that is not a finite number; its mark is left out");
+        return;
+    }
+    ctx_.writer.AddCircle(markX, state.curY, state.curZ,
+                          static_cast<float>(kStartMarkRadiusMm / ctx_.job.unitDivisor),
+                          kNotationLayer, kStartMarkColour);
 }
 
 // The route layer reads the F word of the line the path starts on: the block's body.

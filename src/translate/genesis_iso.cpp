@@ -178,6 +178,7 @@ void GenesisIsoTranslator::TranslateLine(FieldSplitter& line, std::string_view f
                                          int lineNumber) {
     file_ = file;
     lineNumber_ = lineNumber;
+    ctx_.job.AtLine(file, lineNumber);
     clockwise_ = false;
     PrepareLine(line.Text());
     line.Assign(text_, "G");

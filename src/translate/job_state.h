@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "translate/label_field.h"
@@ -33,6 +34,25 @@ struct JobState {
 
     // Problems found in the input.
     std::vector<Diagnostic> diagnostics;
+
+    // The program line being translated, so that the output routines can name it when they
+    // leave out geometry they cannot draw.
+    std::string lineFile;
+    int lineNumber = 0;
+
+    void AtLine(std::string_view file, int line) {
+        if (lineFile != file) lineFile.assign(file);
+        lineNumber = line;
+    }
+    // Reports a problem of the line being translated. The same message for the same line is
+    // given once: a row of a hundred holes with one fault is one problem of the program.
+    void WarnAtLine(std::string message) {
+        if (!diagnostics.empty()) {
+            const Diagnostic& last = diagnostics.back();
+            if (last.line == lineNumber && last.message == message && last.file == lineFile) return;
+        }
+        diagnostics.push_back(Diagnostic{lineFile, lineNumber, std::move(message)});
+    }
 
     SubprogramCall* CurrentCall() {
         return currentCall > 0 && currentCall <= static_cast<int>(calls.size())

@@ -31,6 +31,43 @@ float ShownAngle(double cx, double cy, double x, double y) {
     return static_cast<float>(RoundDecimals(DirectionAngle(cx, cy, x, y), 4));
 }
 
+void Report(const RouteOutput& out, std::string message) {
+    if (out.job) out.job->WarnAtLine(std::move(message));
+}
+
+bool Finite(float x, float y, float z) {
+    return std::isfinite(x) && std::isfinite(y) && std::isfinite(z);
+}
+
+// The depth the path's first vertex carries.
+float StartZ(const RouteOutput& out) {
+    return DepthInVertices(out) ? out.state.curZ : 0.0f;
+}
+
+// False when the move cannot be drawn: its end (x, y, z as drawn) is not a finite number, or no
+// path is open and the current position, where the path would start, is not one. In the latter
+// case the current position moves to the end, so the path starts there with the next move.
+bool Drawable(const RouteOutput& out, double x, double y, std::string_view what) {
+    TranslationState& state = out.state;
+    if (!Finite(DrawnX(out, x), static_cast<float>(y), static_cast<float>(state.moveZ))) {
+        Report(out, "Route " + std::string(what) +
+                        " to a point that is not a finite number is left out; the path goes on "
+                        "from its last point");
+        return false;
+    }
+    if (state.routeLayer.empty() && !Finite(DrawnX(out, state.curX), state.curY, StartZ(out))) {
+        Report(out,
+               "Route path starts at a point that is not a finite number; it starts at the "
+               "end of this " +
+                   std::string(what) + " instead");
+        state.curX = static_cast<float>(x);
+        state.curY = static_cast<float>(y);
+        state.curZ = static_cast<float>(state.moveZ);
+        return false;
+    }
+    return true;
+}
+
 void StartPathIfNeeded(const RouteOutput& out) {
     TranslationState& state = out.state;
     if (!state.routeLayer.empty()) return;
@@ -41,8 +78,7 @@ void StartPathIfNeeded(const RouteOutput& out) {
     state.routeLayer = RouteLayerName(state, out.roots, DepthInVertices(out), lineFeed);
     out.writer.BeginPolyline(state.routeLayer, kRouteColour);
     state.pathOpen = true;
-    const float z0 = DepthInVertices(out) ? state.curZ : 0.0f;
-    PutVertex(out, DrawnX(out, state.curX), state.curY, z0, 0, VertexMode::kHold);
+    PutVertex(out, DrawnX(out, state.curX), state.curY, StartZ(out), 0, VertexMode::kHold);
 }
 
 void FinishMove(const RouteOutput& out, double x, double y) {
@@ -67,8 +103,9 @@ void PutVertex(const RouteOutput& out, float x, float y, float z, float bulge, V
 
 void RouteLineTo(const RouteOutput& out, double x, double y) {
     TranslationState& state = out.state;
-    if (!OnRoutedFace(state) || !std::isfinite(x) || !std::isfinite(y)) return;
+    if (!OnRoutedFace(state)) return;
     if (!DepthInVertices(out)) state.moveZ = 0;
+    if (!Drawable(out, x, y, "move")) return;
     StartPathIfNeeded(out);
     PutVertex(out, DrawnX(out, x), static_cast<float>(y), static_cast<float>(state.moveZ), 0,
               VertexMode::kWriteWaiting);
@@ -79,18 +116,32 @@ void RouteArcTo(const RouteOutput& out, double cx, double cy, double ex, double 
                 bool clockwise) {
     TranslationState& state = out.state;
     if (!OnRoutedFace(state)) return;
-    for (double v : {cx, cy, ex, ey}) {
-        if (!std::isfinite(v)) return;
-    }
     const double r = std::hypot(ex - cx, ey - cy);
+    if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(ex) || !std::isfinite(ey)) {
+        Report(out,
+               "Route arc to a point that is not a finite number is left out; the path goes "
+               "on from its last point");
+        return;
+    }
     // Measured in the program's own coordinates: a mirror image sweeps the same angle the other
     // way round, so mirroring only flips the bulge's sign below.
     const float a1 = ShownAngle(cx, cy, state.curX, state.curY);
     const float a2 = ShownAngle(cx, cy, ex, ey);
+    const bool fullCircle = a1 == a2;
+    // A full circle adds a middle vertex up to a radius away from the centre either way.
+    if (!Finite(DrawnX(out, cx), static_cast<float>(cy), static_cast<float>(r)) ||
+        (fullCircle && !Finite(DrawnX(out, cx - r), DrawnX(out, cx + r),
+                               static_cast<float>(std::fabs(cy) + r)))) {
+        Report(out,
+               "Route arc with a centre or radius that is not a finite number is left out; "
+               "the path goes on from its last point");
+        return;
+    }
+    if (!DepthInVertices(out)) state.moveZ = 0;
+    if (!Drawable(out, ex, ey, "arc")) return;
 
     StartPathIfNeeded(out);
 
-    const bool fullCircle = a1 == a2;
     float bulge =
         fullCircle ? kHalfCircleBulge : static_cast<float>(TanDeg(ArcSweep(a1, a2, clockwise) / 4));
     if (clockwise != out.mirrorJob) bulge = -bulge;
@@ -105,7 +156,6 @@ void RouteArcTo(const RouteOutput& out, double cx, double cy, double ex, double 
                   VertexMode::kWriteWaiting);
     }
 
-    if (!DepthInVertices(out)) state.moveZ = 0;
     PutVertex(out, DrawnX(out, ex), static_cast<float>(ey), static_cast<float>(state.moveZ), bulge,
               VertexMode::kWriteWaiting);
     FinishMove(out, ex, ey);

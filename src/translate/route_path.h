@@ -5,6 +5,7 @@
 #include "base/field_splitter.h"
 #include "drawing/drawing_writer.h"
 #include "settings/options.h"
+#include "translate/job_state.h"
 #include "translate/state_layer_names.h"
 #include "translate/translation_state.h"
 
@@ -22,6 +23,7 @@ struct RouteOutput {
     bool mirrorJob = false;
     double partLength = 0;  // mirrored jobs are reflected about the middle of this length
     FieldSplitter* line = nullptr;
+    JobState* job = nullptr;  // where moves that cannot be drawn are reported; none in some tests
 };
 
 // Each tool path becomes one polyline. A vertex is written only when the move after it is known,
@@ -33,8 +35,11 @@ enum class VertexMode {
 };
 void PutVertex(const RouteOutput& out, float x, float y, float z, float bulge, VertexMode mode);
 
-// Moves on faces other than 5 and -5, and moves to a non-finite point, draw nothing and leave the
-// current position where it was. The first move after a path ended starts a new polyline at the
+// Moves on faces other than 5 and -5 draw nothing and leave the current position where it was.
+// A move to a point that is not a finite number (or beyond what a drawing holds) is left out and
+// reported; the current position stays, so the path goes on from its last good vertex and the
+// polyline keeps only finite vertices. A path whose start is not finite starts at the end of its
+// first good move instead. The first move after a path ended starts a new polyline at the
 // current position, on a layer built from the state at that moment (its pending tag is used up).
 // With depth in vertices each vertex carries the depth of its move; otherwise the depth is in the
 // layer name and every Z is 0.

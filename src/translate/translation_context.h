@@ -26,10 +26,12 @@ struct TranslationContext {
 
     HoleOutput Holes() const {
         return HoleOutput{writer, state,         options,           tools,
-                          roots,  job.mirrorJob, header.partLength, job.unitDivisor};
+                          roots,  job.mirrorJob, header.partLength, job.unitDivisor,
+                          &job};
     }
     RouteOutput Routes(FieldSplitter* line) const {
-        return RouteOutput{writer, state, options, roots, job.mirrorJob, header.partLength, line};
+        return RouteOutput{writer, state, options, roots, job.mirrorJob, header.partLength,
+                           line,   &job};
     }
     // Reports a problem in the input; the job goes on.
     void Warn(std::string file, int line, std::string message) const {
