@@ -77,10 +77,11 @@ TEST(GenesisIsoTest, LinePreparation) {
         {"G1 X10 Y20 ; to the corner", "G1 X10 Y20"},
         {"; a comment line", ""},
         {"   * a star comment", ""},
-        {"G1 X=L/2  Y=H-10 Z=-5 F1000 T0103", "G1 X300Y390Z-5F1000T0103"},
-        {"G1 X= L/4 Y50 Z=-5", "G1 X150Y50Z-5"},
+        {"G1 X=L/2  Y=H-10 Z=-5 F1000 T0103", "G1 X300  Y390 Z-5 F1000 T0103"},
+        {"G1 X= L/4 Y50 Z=-5", "G1 X150 Y50 Z-5"},
+        {"G88 X=10 Y100 Z-5 T1 3 P5", "G88 X10 Y100 Z-5 T1 3 P5"},
         {"G151 X=L Y=300 R50=1 R51=0 R52=2 R54=8",
-         "G151 X600Y300" + r50 + "1" + r51 + "0" + r52 + "2" + r54 + "8"},
+         "G151 X600 Y300 " + r50 + "1 " + r51 + "0 " + r52 + "2 " + r54 + "8"},
         {"G150() A=L/2 B=A*2", "G150() A=L/2 B=A*2"},
         {"!A=5 B=A*2", "G150() A=5 B=A*2"},
         {"=5", ""}};
@@ -91,6 +92,37 @@ TEST(GenesisIsoTest, LinePreparation) {
     ASSERT_EQ(iso.prepared.size(), cases.size() + 1);
     for (std::size_t i = 0; i < cases.size(); ++i)
         EXPECT_EQ(iso.prepared[i + 1], cases[i].prepared) << cases[i].line;
+}
+
+// Writing a value as letter=expression never changes what the line draws: each line and its
+// twin with the plain value draw the same entities on the same layers.
+TEST(GenesisIsoTest, ALetterExpressionWordReadsAsItsPlainTwin) {
+    const struct {
+        std::string withExpression;
+        std::string plain;
+        std::string layer;  // of the line's own entity
+    } cases[] = {
+        {"G88 X=10 Y100 Z-5 T1 3 P5\nG1 X50 Y100\n", "G88 X10 Y100 Z-5 T1 3 P5\nG1 X50 Y100\n",
+         "ROUTE_Z-5_T3"},
+        {"G81 X=300 Y320 Z-4 P5 T0 21\n", "G81 X300 Y320 Z-4 P5 T0 21\n", "VBORE_Z-4T21"},
+        {"G81 X=L/2 Y=H-10 Z-4 P5\n", "G81 X300 Y390 Z-4 P5\n", "VBORE_Z-4"},
+        {"G81 X=L/2 Y=H-10 Z=0-4 P=5 T0 21\n", "G81 X300 Y390 Z-4 P5 T0 21\n", "VBORE_Z-4T21"},
+    };
+    for (const auto& c : cases) {
+        IsoJob with;
+        with.tools.Set(21, {0, 0, 10});
+        with.Run(Plain(c.withExpression));
+        IsoJob twin;
+        twin.tools.Set(21, {0, 0, 10});
+        twin.Run(Plain(c.plain));
+        ASSERT_FALSE(with.Entities().empty()) << c.withExpression;
+        EXPECT_EQ(with.Entities().back().layer, c.layer) << c.withExpression;
+        EXPECT_EQ(twin.Entities().back().layer, c.layer) << c.plain;
+        EXPECT_EQ(with.Drawn(), twin.Drawn()) << c.withExpression;
+    }
+    IsoJob half;
+    half.Run(Plain("G81 X=L/2 Y=H-10 Z-4 P5\n"));
+    EXPECT_EQ(half.Drawn(), "VBORE_Z-4: (300,390)");
 }
 
 // The parameter marks can come from no file: whatever its encoding, decoded text never holds

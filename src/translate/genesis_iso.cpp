@@ -223,9 +223,9 @@ void GenesisIsoTranslator::PrepareLine(std::string_view raw) {
 }
 
 // Every letter=expression becomes the letter followed by the expression's value ("X=L/2 Y=H-10"
-// gives "X300Y390"). Each piece after an "=" is its expression, then the words up to the next
-// "=": all of them are kept (blanks removed), so that a plain word between two expressions, or a
-// doubled blank, loses nothing.
+// gives "X300 Y390"). Each piece after an "=" is its expression, then the words up to the next
+// "=", kept exactly as written: writing X=10 instead of X10 must not change what the later words
+// read (the tool words "T1 3" read differently once their blank is gone).
 void GenesisIsoTranslator::RewriteValueWords() {
     if (text_.find('=') == std::string::npos) return;  // nothing to rewrite
     words_.Assign(text_, "=");
@@ -241,9 +241,7 @@ void GenesisIsoTranslator::RewriteValueWords() {
             if (!AppendPlainGeneralText(word, scratch_)) {
                 scratch_ += GeneralText(Evaluate(word, ctx_.state));
             }
-            for (char c : piece.substr(end)) {
-                if (!IsBlank(c)) scratch_.push_back(c);
-            }
+            scratch_.append(piece.substr(end));
         }
     }
     text_.swap(scratch_);
