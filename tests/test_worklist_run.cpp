@@ -100,7 +100,14 @@ TEST_F(WorklistRunTest, DrawingNamesThatWouldCollideAreNumberedOrRefused) {
 
     // Same name, letter case and .DXF, blanks around, a name equal to a numbered one.
     for (const auto& [first, second] : std::vector<std::pair<const char*, const char*>>{
-             {"DOOR", "DOOR"}, {"door", "DOOR.dxf"}, {" door ", "door"}, {"", "SHELF.0004"}}) {
+             {"DOOR", "DOOR"},
+             {"door", "DOOR.dxf"},
+             {" door ", "door"},
+             {"", "SHELF.0004"},
+             // Separators become "_" in the file name: these are one file as well.
+             {"a/b", "a_b"},
+             {"a\\b", "A_B.dxf"},
+             {"sub/door", "sub\\door"}}) {
         w.Clear();
         prompt_.messages.clear();
         SetRow(w, 4, "1", "0", "SHELF.PGM", first);

@@ -3,6 +3,7 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <system_error>
@@ -256,6 +257,13 @@ void ShowRecognition(ControlPanelLists& panel, const ProgramRecognition& recogni
     if (recognition.text) panel.PrgList().AssignShared(recognition.text);
 }
 
+std::string OutputNameAsWritten(std::string_view outputName) {
+    std::string name(outputName);
+    std::replace(name.begin(), name.end(), '/', '_');
+    std::replace(name.begin(), name.end(), '\\', '_');
+    return name;
+}
+
 std::filesystem::path OutputPathFor(const JobResources& resources, const JobRequest& request) {
     if (!(resources.settings.options.saveOnTranslate || request.forceSave)) {
         return resources.paths.appFolder / "Temp.DXF";
@@ -265,12 +273,7 @@ std::filesystem::path OutputPathFor(const JobResources& resources, const JobRequ
     if (request.jobNumber < 0) {
         base += "." + FormatPattern(-static_cast<double>(request.jobNumber), "0000");
     }
-    if (!request.outputName.empty()) {
-        // A name, not a path: "..\x" or "sub/x" must not write outside the destination folder.
-        base = request.outputName;
-        for (char& c : base)
-            if (c == '/' || c == '\\') c = '_';
-    }
+    if (!request.outputName.empty()) base = OutputNameAsWritten(request.outputName);
     base += request.mirror ? ".M.DXF" : ".DXF";
     return resources.destFolder / base;
 }

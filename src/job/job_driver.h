@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -94,6 +95,10 @@ struct JobResult {
 // negative job number, replaced by the request's output name, ".M.DXF" for the mirrored copy)
 // when the job is saved, else the scratch file Temp.DXF in the application folder.
 std::filesystem::path OutputPathFor(const JobResources& resources, const JobRequest& request);
+
+// An output name as its drawing's file name will carry it: a name, not a path, so "..\x" or
+// "sub/x" cannot write outside the destination folder; each separator becomes "_".
+std::string OutputNameAsWritten(std::string_view outputName);
 
 // Translates a recognised program and every subprogram it calls into one drawing.
 JobResult TranslateJob(const JobResources& resources, const JobRequest& request);

@@ -137,7 +137,7 @@ std::vector<RowPlan> PlanRows(const Session& session, const std::vector<bool>& n
         plan.missing = !fs::is_regular_file(plan.program, ec);
         plan.jobNumber = numbered[index] ? -r : r;
         plan.overrideName = overrides[index];
-        plan.outputKey = UpperAscii(plan.overrideName);
+        plan.outputKey = UpperAscii(OutputNameAsWritten(plan.overrideName));
         if (plan.outputKey.empty()) {
             plan.outputKey = keys[index];
             if (numbered[index]) plan.outputKey += "." + FormatPattern(r, "0000");
@@ -476,11 +476,12 @@ RunReport RunWorklist(Session& session, RunState& state, const RunOptions& optio
         keys[r] = DerivedKey(worklist, static_cast<int>(r));
     }
     // Output names asked for twice, compared as they will be written: door and DOOR.dxf are one
-    // file.
+    // file, and so are a/b and a_b.
     std::map<std::string, int> asked;
     for (std::size_t r = 1; r < rows; ++r) {
         if (overrides[r].empty()) continue;
-        const auto [it, fresh] = asked.emplace(UpperAscii(overrides[r]), static_cast<int>(r));
+        const auto [it, fresh] =
+            asked.emplace(UpperAscii(OutputNameAsWritten(overrides[r])), static_cast<int>(r));
         if (!fresh) {
             report.duplicateNames = true;
             ShowDuplicate(session.prompt, it->second, static_cast<int>(r));
