@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "translate/translation_state.h"
 
@@ -126,6 +127,54 @@ TEST_F(EvalExpressionTest, AssignmentsFromText) {
     EXPECT_FALSE(AssignLetterVariable(state.vars, ProgramVariables::kLetterCount, "1"));
     EXPECT_TRUE(AssignLetterVariable(state.vars, 2, "1/0", 0, &state.evalFaults));
     EXPECT_EQ(state.evalFaults.firstText, "1/0");
+}
+
+// What the notes of an expression hear: names that read 0 for want of a variable and numbers
+// written with a decimal comma, as written; the value itself is the same with or without notes.
+struct RecordedNotes final : ExpressionNotes {
+    void UnknownName(std::string_view name) override { heard.push_back(std::string(name)); }
+    void DecimalComma(std::string_view number, double reads) override {
+        heard.push_back(std::string(number) + " reads " + std::to_string(reads));
+    }
+    std::vector<std::string> heard;
+};
+
+TEST_F(EvalExpressionTest, NotesHearUnknownNamesAndDecimalCommas) {
+    SetLetter('L', 716);
+    SetLetter('S', 19);
+    SetLetter('D', 5);
+    state.vars.r[5] = "x*2";
+    state.vars.r[6] = "12.5";
+    const struct {
+        const char* text;
+        double value;
+        std::vector<std::string> heard;
+    } cases[] = {
+        {"x-31", -31, {"x"}},
+        {"y/2-80", -80, {"y"}},
+        {"-s-2", -21, {}},  // lower-case s is the thickness S
+        {"l-16+D", 705, {}},
+        {"width+1", 1, {"width"}},  // the first letter decides: W is no variable
+        {"xDE+1", 1, {"xDE"}},      // told as written, not with the D and E stand-ins
+        {"T+U", 0, {"T", "U"}},
+        {"r5+1", 1, {"x"}},       // the name inside an R variable's text
+        {"r6+r7", 12.5, {"r7"}},  // an R variable that nothing set
+        {"R301", 0, {"R301"}},    // beyond the table
+        {"7,5", 7, {"7,5 reads 7.000000"}},
+        {"x+12.5,25", 12.5, {"x", "12.5,25 reads 12.500000"}},
+        {"(1,5)", 1, {"1,5 reads 1.000000"}},
+        {"W,J", 0, {"W"}},  // a comma after a name is not a decimal comma
+        {"7, 5", 7, {}},    // nor one followed by a blank
+        {"7,", 7, {}},
+    };
+    for (const auto& c : cases) {
+        RecordedNotes notes;
+        state.notes = &notes;
+        EXPECT_EQ(Eval(c.text), c.value) << c.text;
+        EXPECT_EQ(notes.heard, c.heard) << c.text;
+        state.notes = nullptr;
+        EXPECT_EQ(Eval(c.text), c.value) << c.text << ": without notes";
+    }
 }
 
 }  // namespace

@@ -71,7 +71,14 @@ const GenesisEvTranslator::Macro* GenesisEvTranslator::FindMacro(std::string_vie
     return nullptr;
 }
 
-GenesisEvTranslator::GenesisEvTranslator(const TranslationContext& context) : ctx_(context) {}
+GenesisEvTranslator::GenesisEvTranslator(const TranslationContext& context)
+    : ctx_(context), notes_(context.job) {
+    ctx_.state.notes = &notes_;
+}
+
+GenesisEvTranslator::~GenesisEvTranslator() {
+    if (ctx_.state.notes == &notes_) ctx_.state.notes = nullptr;
+}
 
 void GenesisEvTranslator::Warn(std::string_view message) const {
     ctx_.Warn(std::string(file_), lineNumber_, std::string(message));

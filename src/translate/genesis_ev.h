@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/field_splitter.h"
+#include "translate/program_notes.h"
 #include "translate/r_replacement.h"
 #include "translate/translation_context.h"
 
@@ -59,7 +60,11 @@ struct BlockParams {
 // the scanner reads. Problems in the input go to the job's diagnostics and never stop the job.
 class GenesisEvTranslator {
   public:
+    // Expressions of the job report what they read by mistake to this translator's notes.
     explicit GenesisEvTranslator(const TranslationContext& context);
+    ~GenesisEvTranslator();
+    GenesisEvTranslator(const GenesisEvTranslator&) = delete;
+    GenesisEvTranslator& operator=(const GenesisEvTranslator&) = delete;
 
     // Translates one line. `line` holds the raw text; it is rewritten on the way (after a
     // block it holds the block's parameter body, whose F word names a route's feed).
@@ -164,6 +169,7 @@ class GenesisEvTranslator {
     void Warn(std::string_view message) const;
 
     TranslationContext ctx_;
+    ProgramNotes notes_;
     RValueCache rValues_;
 
     // Per line.

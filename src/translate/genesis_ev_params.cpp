@@ -11,6 +11,10 @@
 namespace retracer {
 namespace {
 
+// The parameter that names a subprogram file in a call, and an external macro file in any
+// other block.
+constexpr int kExternalMacroParameter = 8098;
+
 // One parameter as its field setter sees it.
 struct ParamInput {
     BlockParams& p;
@@ -215,6 +219,13 @@ void GenesisEvTranslator::ReadBlockParams(bool groove) {
     params_.offsetY = call ? call->offsetY : 0.0;
     TranslationState& state = ctx_.state;
     ForEachParameter(body_, [&](int number, std::string_view value, std::string_view rest) {
+        if (number == kExternalMacroParameter) {
+            // Today's editors hand such a block's work to a macro file of their own, which fills
+            // other parameter numbers than the block's own form reads: the drawing may be wrong.
+            Warn("Macro block names an external macro file \"" + std::string(value) +
+                 "\"; its parameters are read in the block's own form");
+            return;
+        }
         const ParamField* field = FindParamField(number);
         if (field == nullptr) return;
         bool absolute = false;
@@ -264,7 +275,7 @@ void GenesisEvTranslator::SubprogramCallBlock(Block&) {
     std::replace(body_.begin(), body_.end(), '#', ' ');
     constexpr int kFirstParameter = 8500;
     ForEachParameter(body_, [&](int number, std::string_view value, std::string_view) {
-        if (number == 8098) {
+        if (number == kExternalMacroParameter) {
             call.fileName = std::string(value);
             return;
         }

@@ -168,7 +168,14 @@ GenesisIsoTranslator::Handler GenesisIsoTranslator::FindHandler(int code) {
     return nullptr;
 }
 
-GenesisIsoTranslator::GenesisIsoTranslator(const TranslationContext& context) : ctx_(context) {}
+GenesisIsoTranslator::GenesisIsoTranslator(const TranslationContext& context)
+    : ctx_(context), notes_(context.job) {
+    ctx_.state.notes = &notes_;
+}
+
+GenesisIsoTranslator::~GenesisIsoTranslator() {
+    if (ctx_.state.notes == &notes_) ctx_.state.notes = nullptr;
+}
 
 void GenesisIsoTranslator::Warn(std::string message) const {
     ctx_.Warn(std::string(file_), lineNumber_, std::move(message));

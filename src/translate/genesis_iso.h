@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/field_splitter.h"
+#include "translate/program_notes.h"
 #include "translate/translation_context.h"
 
 namespace retracer {
@@ -39,7 +40,11 @@ inline constexpr int kMaxHolesPerLine = 100000;
 // diagnostics and never stop the job.
 class GenesisIsoTranslator {
   public:
+    // Expressions of the job report what they read by mistake to this translator's notes.
     explicit GenesisIsoTranslator(const TranslationContext& context);
+    ~GenesisIsoTranslator();
+    GenesisIsoTranslator(const GenesisIsoTranslator&) = delete;
+    GenesisIsoTranslator& operator=(const GenesisIsoTranslator&) = delete;
 
     // Translates one line. `line` holds the raw text; it is rewritten to the prepared line, which
     // the handlers read their words from (a route path started on it takes its F word).
@@ -106,6 +111,7 @@ class GenesisIsoTranslator {
     void Warn(std::string message) const;
 
     TranslationContext ctx_;
+    ProgramNotes notes_;
 
     // Per line.
     std::string text_;      // the prepared line

@@ -70,7 +70,10 @@ struct TranslationState {
     // Expression faults met during the job, for its diagnostics.
     EvalFaultLog evalFaults;
 
-    EvalContext Eval() { return EvalContext{vars, machineType, &evalFaults}; }
+    // Told what expressions read by mistake; set by the translator of the job, if any.
+    ExpressionNotes* notes = nullptr;
+
+    EvalContext Eval() { return EvalContext{vars, machineType, &evalFaults, notes}; }
 
     // The last few drill layer names with what they were made from: rows of holes repeat one
     // name thousands of times. Filled by the hole output; it changes no result, hence mutable.

@@ -40,6 +40,39 @@ double RoundTo8Decimals(double v) {
 
 double Evaluate(std::string_view text, const EvalContext& context, int depth);
 
+// The name as the program wrote it: D and E stand in the text as their placeholders.
+std::string WrittenName(std::string_view name) {
+    std::string written(name);
+    for (char& c : written) {
+        if (c == kDPlaceholder) c = 'D';
+        if (c == kEPlaceholder) c = 'E';
+    }
+    return written;
+}
+
+// Kept off the evaluator's path: only a name that reads 0 for want of a variable comes here.
+double Unknown(std::string_view name, const EvalContext& context) {
+    if (context.notes != nullptr) context.notes->UnknownName(WrittenName(name));
+    return 0;
+}
+
+bool IsDigitChar(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The expression stopped at a comma between two digits: a decimal comma ("7,5").
+void NoteDecimalComma(std::string_view prepared, std::size_t at, ExpressionNotes& notes) {
+    if (at == 0 || at + 1 >= prepared.size() || !IsDigitChar(prepared[at - 1]) ||
+        !IsDigitChar(prepared[at + 1]))
+        return;
+    std::size_t begin = at;
+    while (begin > 0 && (IsDigitChar(prepared[begin - 1]) || prepared[begin - 1] == '.')) --begin;
+    std::size_t end = at + 1;
+    while (end < prepared.size() && IsDigitChar(prepared[end])) ++end;
+    const std::string_view before = prepared.substr(begin, at - begin);
+    notes.DecimalComma(prepared.substr(begin, end - begin), NumericValue(before));
+}
+
 double ResolveAt(std::string_view name, const EvalContext& context, int depth) {
     if (context.machineType == 4 || context.machineType == 6) {
         if (name == "hf") name = "s";
@@ -52,11 +85,11 @@ double ResolveAt(std::string_view name, const EvalContext& context, int depth) {
     const int c = (first >= 'a' && first <= 'z' ? first - 32 : first) - 64;
     if (c == 18) {  // R
         const double n = NumericValue(name.substr(1));
-        if (!(n >= 0 && n < ProgramVariables::kRCount)) return 0;
+        if (!(n >= 0 && n < ProgramVariables::kRCount)) return Unknown(name, context);
         const std::string& text = context.vars.r[static_cast<std::size_t>(std::nearbyint(n))];
         double plain = 0;
         if (IsPlainNumber(text, &plain)) return plain;
-        if (Trim(text).empty()) return 0;
+        if (Trim(text).empty()) return Unknown(name, context);
         if (depth >= kMaxRDepth) {
             if (context.faults != nullptr) {
                 EvalFaults f;
@@ -68,7 +101,7 @@ double ResolveAt(std::string_view name, const EvalContext& context, int depth) {
         return Evaluate(text, context, depth + 1);
     }
     if (c >= 1 && c <= 19) return context.vars.Letter(c);
-    return 0;
+    return Unknown(name, context);
 }
 
 double Evaluate(std::string_view text, const EvalContext& context, int depth) {
@@ -95,6 +128,9 @@ double Evaluate(std::string_view text, const EvalContext& context, int depth) {
     const ExpressionResult result = EvaluateExpression(prepared, NameResolver(resolve));
     if (result.faults.Any() && context.faults != nullptr)
         context.faults->Record(text, result.faults);
+    if (context.notes != nullptr && result.consumed < prepared.size() &&
+        prepared[result.consumed] == ',')
+        NoteDecimalComma(prepared, result.consumed, *context.notes);
     return RoundTo8Decimals(result.value);
 }
 

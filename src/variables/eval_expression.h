@@ -18,12 +18,28 @@ struct EvalFaultLog {
     void Record(std::string_view text, const EvalFaults& faults);
 };
 
+// Told what an expression reads that its writer most likely did not mean, so that a job can
+// say so: the translation itself stays as it is. Names and numbers arrive as written.
+class ExpressionNotes {
+  public:
+    // A name no variable stands for (a letter beyond S, an R variable that nothing set, an R
+    // number beyond the table); it reads 0.
+    virtual void UnknownName(std::string_view name) = 0;
+    // A number written with a decimal comma ("7,5"); the expression ends at the comma, so the
+    // number reads as the digits before it (`reads`).
+    virtual void DecimalComma(std::string_view number, double reads) = 0;
+
+  protected:
+    ~ExpressionNotes() = default;
+};
+
 // What an expression can see: the variables, and the machine type code of the program's header
 // (on machine types 4 and 6 the names "hf" and "lf" stand for thickness and width).
 struct EvalContext {
     const ProgramVariables& vars;
     int machineType = 0;
-    EvalFaultLog* faults = nullptr;  // may be null when nobody reports
+    EvalFaultLog* faults = nullptr;    // may be null when nobody reports
+    ExpressionNotes* notes = nullptr;  // likewise
 };
 
 // The one expression entry point: trims the text, reads upper-case D and E as the variables D
@@ -34,7 +50,8 @@ double EvalExpression(std::string_view text, const EvalContext& context);
 // Resolves one variable name as written in an expression. R names read the R variable's text:
 // a plain number directly, any other text as an expression of its own (an R variable defined as
 // "L/2" is worth half the part length). A name that refers back to itself through R variables is
-// cut at a fixed depth and reads 0. Every name resolves; unknown names read 0.
+// cut at a fixed depth and reads 0. Every name resolves; unknown names read 0 (and are told to
+// the context's notes).
 double ResolveVariable(std::string_view name, const EvalContext& context);
 
 // Assignments from text, as worklist rows and the command line give them.
