@@ -150,3 +150,26 @@ TEST(TextListTest, ProgramTextIsListedLineByLine) {
 }
 
 }  // namespace
+
+namespace retracer {
+namespace {
+
+// The message list shows each diagnostic on a line of its own, with the file's name only: both
+// separators are folders, a line 0 names no line, and a message's line breaks become blanks.
+TEST(MessageListTest, OneLinePerDiagnosticWithTheFilesNameAndLine) {
+    ControlPanelLists panel;
+    panel.ListDiagnostics({{"C:\\Shop\\progs\\SIDE.PGM", 12, "Variable \"x\" is not defined"},
+                           {"/srv/progs/SUB/HINGE.PGM", 3, "two\nlines\r\n"},
+                           {"/srv/out/SIDE.DXF", 0, "refused"}});
+    ASSERT_EQ(panel.MessageList().Count(), 3);
+    EXPECT_EQ(panel.MessageList().Line(0), "SIDE.PGM:12: Variable \"x\" is not defined");
+    EXPECT_EQ(panel.MessageList().Line(1), "HINGE.PGM:3: two lines  ");
+    EXPECT_EQ(panel.MessageList().Line(2), "SIDE.DXF: refused");
+    const auto before = panel.MessageList().Revision();
+    panel.ListDiagnostics({});
+    EXPECT_EQ(panel.MessageList().Count(), 0);
+    EXPECT_NE(panel.MessageList().Revision(), before) << "a view must hear that it emptied";
+}
+
+}  // namespace
+}  // namespace retracer

@@ -94,7 +94,8 @@ bool Within(const QWidget* widget, const QWidget* ancestor) {
 const QStringList& ControlPanelWindow::TabCaptions() {
     static const QStringList captions{QStringLiteral("Program"),     QStringLiteral("Layers"),
                                       QStringLiteral("Dimensions"),  QStringLiteral("V Variables"),
-                                      QStringLiteral("R Variables"), QStringLiteral("Subprograms")};
+                                      QStringLiteral("R Variables"), QStringLiteral("Subprograms"),
+                                      QStringLiteral("Messages")};
     return captions;
 }
 
@@ -126,7 +127,8 @@ ControlPanelWindow::ControlPanelWindow(ControlPanelLists& lists, Worklist& workl
     QWidget* previous = nullptr;
     for (QWidget* next : std::initializer_list<QWidget*>{
              boxes_[0], boxes_[1], boxes_[2], boxes_[3], boxes_[4], boxes_[5], boxes_[6], boxes_[7],
-             boxes_[8], tabs_, prgList_, layerList_, dimList_, vVarList_, rVarList_, subList_}) {
+             boxes_[8], tabs_, prgList_, layerList_, dimList_, vVarList_, rVarList_, subList_,
+             messageList_}) {
         if (previous != nullptr) setTabOrder(previous, next);
         previous = next;
     }
@@ -250,7 +252,8 @@ QWidget* ControlPanelWindow::BuildTabArea() {
     tabs_->setUsesScrollButtons(true);
     const QStringList shortcuts{QStringLiteral("&Program"),     QStringLiteral("&Layers"),
                                 QStringLiteral("D&imensions"),  QStringLiteral("&V Variables"),
-                                QStringLiteral("R V&ariables"), QStringLiteral("S&ubprograms")};
+                                QStringLiteral("R V&ariables"), QStringLiteral("S&ubprograms"),
+                                QStringLiteral("Messa&ges")};
     for (const QString& caption : shortcuts) tabs_->addTab(caption);
     layout->addWidget(tabs_);
     connect(tabs_, &QTabBar::currentChanged, this, [this](int index) {
@@ -259,6 +262,8 @@ QWidget* ControlPanelWindow::BuildTabArea() {
 
     prgModel_ = new TextListModel(lists_.PrgList(), QStringLiteral("Program"), false, this);
     layerModel_ = new TextListModel(lists_.LayerList(), QStringLiteral("Layers"), true, this);
+    messageModel_ =
+        new TextListModel(lists_.MessageList(), QStringLiteral("Messages"), false, this);
     dimModel_ = new TextGridModel(lists_.DimList(), {QString(), QStringLiteral("Size")}, this);
     vVarModel_ = new TextGridModel(lists_.VVarList(),
                                    {QStringLiteral("Name"), QStringLiteral("Value")}, this);
@@ -274,6 +279,7 @@ QWidget* ControlPanelWindow::BuildTabArea() {
     vVarList_ = AddList(vVarModel_, QStringLiteral("VVarList"), QStringLiteral("V Variables"));
     rVarList_ = AddList(rVarModel_, QStringLiteral("RVarList"), QStringLiteral("R Variables"));
     subList_ = AddList(subModel_, QStringLiteral("SubList"), QStringLiteral("Subprograms"));
+    messageList_ = AddList(messageModel_, QStringLiteral("MsgList"), QStringLiteral("Messages"));
     prgList_->horizontalHeader()->hide();
     layerList_->setToolTip(QStringLiteral("Uncheck a layer to hide it in the viewer"));
     dimList_->setToolTip(QStringLiteral("Part size of the current job; edits translate it again"));
@@ -282,7 +288,11 @@ QWidget* ControlPanelWindow::BuildTabArea() {
     rVarList_->setToolTip(
         QStringLiteral("R variables of the current job; edits translate it again"));
     subList_->setToolTip(QStringLiteral("Subprograms called by the last job"));
-    for (QTableView* view : {prgList_, layerList_, dimList_, vVarList_, rVarList_, subList_}) {
+    messageList_->horizontalHeader()->hide();
+    messageList_->setToolTip(
+        QStringLiteral("What the last job could not read or draw, with file and line"));
+    for (QTableView* view :
+         {prgList_, layerList_, dimList_, vVarList_, rVarList_, subList_, messageList_}) {
         view->setAccessibleDescription(view->toolTip());
     }
 
@@ -328,12 +338,13 @@ void ControlPanelWindow::ShowLabels() {
 
 void ControlPanelWindow::SetTab(const QString& text) {
     const QChar letter = text.isEmpty() ? QChar() : text.front();
-    const std::array<std::pair<QChar, QTableView*>, 6> lists{{{u'P', prgList_},
+    const std::array<std::pair<QChar, QTableView*>, 7> lists{{{u'P', prgList_},
                                                               {u'L', layerList_},
                                                               {u'V', vVarList_},
                                                               {u'R', rVarList_},
                                                               {u'D', dimList_},
-                                                              {u'S', subList_}}};
+                                                              {u'S', subList_},
+                                                              {u'M', messageList_}}};
     for (const auto& [key, view] : lists) view->setVisible(key == letter);
     framePD_->setVisible(text != QStringLiteral("L"));
 }

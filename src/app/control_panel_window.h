@@ -67,6 +67,7 @@ class ControlPanelWindow : public QWidget {
     QTableView* VVarList() const { return vVarList_; }
     QTableView* RVarList() const { return rVarList_; }
     QTableView* SubList() const { return subList_; }
+    QTableView* MessageList() const { return messageList_; }
 
     // The worklist row whose edits are stored; below 1 there is no current job.
     int CurrentRow() const { return currentRow_; }
@@ -75,8 +76,8 @@ class ControlPanelWindow : public QWidget {
     int Twips(int twips) const;
 
   public slots:
-    // Shows the list of the text's first letter ("P", "L", "D", "V", "R", "S"; any other shows
-    // none). The program data frame is hidden for the one-letter text "L" only: the drawing
+    // Shows the list of the text's first letter ("P", "L", "D", "V", "R", "S", "M"; any other
+    // shows none). The program data frame is hidden for the one-letter text "L" only: the drawing
     // files list uses it, where no program applies.
     void SetTab(const QString& text);
     // The tab strip with the list of its selected tab (a worklist row or a program file was
@@ -134,12 +135,14 @@ class ControlPanelWindow : public QWidget {
     QTableView* vVarList_ = nullptr;
     QTableView* rVarList_ = nullptr;
     QTableView* subList_ = nullptr;
+    QTableView* messageList_ = nullptr;
     TextGridModel* dimModel_ = nullptr;
     TextGridModel* vVarModel_ = nullptr;
     TextGridModel* rVarModel_ = nullptr;
     TextGridModel* subModel_ = nullptr;
     TextListModel* prgModel_ = nullptr;
     TextListModel* layerModel_ = nullptr;
+    TextListModel* messageModel_ = nullptr;
     EditorWatcher* rVarDelegate_ = nullptr;
 };
 

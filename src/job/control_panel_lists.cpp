@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/field_splitter.h"
+#include "base/file_lookup.h"
 #include "base/value_text.h"
 
 namespace retracer {
@@ -159,6 +160,19 @@ void ControlPanelLists::ListSubprogramCalls(const std::vector<SubprogramCall>& c
     AddSubprogramCall("Clear", nullptr);
     for (const SubprogramCall& call : calls)
         AddSubprogramCall(StandardText(static_cast<double>(call.parentCall)), &call);
+}
+
+void ControlPanelLists::ListDiagnostics(const std::vector<Diagnostic>& diagnostics) {
+    std::string text;
+    for (const Diagnostic& d : diagnostics) {
+        text += PathText(PathFromText(d.file).filename());
+        if (d.line > 0) text += ":" + std::to_string(d.line);
+        text += ": ";
+        // One line per message, whatever a message holds.
+        for (char c : d.message) text += c == '\n' || c == '\r' ? ' ' : c;
+        text += '\n';
+    }
+    messageList_.AssignText(std::move(text));
 }
 
 std::string ControlPanelLists::VVarText() const {

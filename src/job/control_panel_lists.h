@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "translate/job_state.h"
 #include "translate/program_header.h"
 #include "translate/recognition.h"
 #include "variables/subprogram_call.h"
@@ -102,6 +103,7 @@ class ControlPanelLists {
     TextGrid& SubList() { return subList_; }    // caller, file name with its parameters as note
     TextList& LayerList() { return layerList_; }
     TextList& PrgList() { return prgList_; }
+    TextList& MessageList() { return messageList_; }  // what the last job could not read or draw
     ProgramDataLabels& Labels() { return labels_; }
     const TextGrid& VVarList() const { return vVarList_; }
     const TextGrid& RVarList() const { return rVarList_; }
@@ -109,6 +111,7 @@ class ControlPanelLists {
     const TextGrid& SubList() const { return subList_; }
     const TextList& LayerList() const { return layerList_; }
     const TextList& PrgList() const { return prgList_; }
+    const TextList& MessageList() const { return messageList_; }
     const ProgramDataLabels& Labels() const { return labels_; }
 
     // Enables the V, R and dimension lists together: editable while a worklist row is being
@@ -142,6 +145,10 @@ class ControlPanelLists {
     // The whole list after a job: "Clear", then every call with its parent number as caller.
     void ListSubprogramCalls(const std::vector<SubprogramCall>& calls);
 
+    // The message list afresh: one line per diagnostic, "FILE:LINE: message" with the file's
+    // name only (the folder is the program's), "FILE: message" when no line applies.
+    void ListDiagnostics(const std::vector<Diagnostic>& diagnostics);
+
     // The worklist text forms of the lists.
     std::string VVarText() const;
     RVarTexts RVarText() const;
@@ -158,6 +165,7 @@ class ControlPanelLists {
     TextGrid subList_;
     TextList layerList_;
     TextList prgList_;
+    TextList messageList_;
     ProgramDataLabels labels_;
 
     int vNameCount_ = 0;

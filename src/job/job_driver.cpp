@@ -316,6 +316,7 @@ void ShowRowVariables(ControlPanelLists& panel, const RowVariableLists& lists) {
 }
 
 void ShowJobResult(ControlPanelLists& panel, const JobResult& result) {
+    panel.ListDiagnostics(result.diagnostics);
     if (!result.scanned) return;
     ShowRowVariables(panel, result.rowLists);
     panel.ListSubprogramCalls(result.calls);

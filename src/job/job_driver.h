@@ -107,8 +107,9 @@ JobResult TranslateJob(const JobResources& resources, const JobRequest& request)
 // "Subprogram Error" for missing or cut off subprograms), in that order.
 void RaiseJobMessages(Prompt& prompt, const JobResult& result);
 
-// Shows a job on the Control Panel lists: the row's variables, the subprogram calls and the part
-// size. A job whose drawing could not be opened shows nothing.
+// Shows a job on the Control Panel lists: its diagnostics on the message list, then the row's
+// variables, the subprogram calls and the part size. A job whose drawing could not be opened
+// shows only its (empty) message list.
 void ShowJobResult(ControlPanelLists& panel, const JobResult& result);
 
 // Shows a row's variables on the V and R lists.

@@ -180,9 +180,9 @@ JobRequest CopyRequest(const RowPlan& plan, ProgramHeader header,
     return request;
 }
 
-Translation TranslationOf(const RowPlan& plan, bool mirror, JobResult& result) {
-    return Translation{plan.row, mirror, result.output, result.written,
-                       std::move(result.diagnostics)};
+// The diagnostics are copied: the Control Panel may still show the job's result.
+Translation TranslationOf(const RowPlan& plan, bool mirror, const JobResult& result) {
+    return Translation{plan.row, mirror, result.output, result.written, result.diagnostics};
 }
 
 // A job's result reaches the user and the Control Panel as if the job had just run.

@@ -122,10 +122,10 @@ class AccessibilityTest : public QObject {
 
     void controlPanelKeyboardOrderFollowsTheLayout() {
         ControlPanelWindow panel(lists_, worklist_, options_, *ini_);
-        const QStringList wanted{"TOS",     "SOT",      "Tn2Dia",   "GenBL",
-                                 "AtchBC",  "MRS",      "ZinV",     "R4HBD",
-                                 "EngLab",  "CPTab",    "PrgList",  "LayerList",
-                                 "DimList", "VVarList", "RVarList", "SubList"};
+        const QStringList wanted{"TOS",     "SOT",       "Tn2Dia",  "GenBL",    "AtchBC",
+                                 "MRS",     "ZinV",      "R4HBD",   "EngLab",   "CPTab",
+                                 "PrgList", "LayerList", "DimList", "VVarList", "RVarList",
+                                 "SubList", "MsgList"};
         QStringList order;
         QWidget* widget = panel.findChild<QWidget*>(wanted.front());
         for (int step = 0; step < 200 && order.size() < wanted.size(); ++step) {

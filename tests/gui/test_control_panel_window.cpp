@@ -127,6 +127,8 @@ class ControlPanelWindowTest : public QObject {
                                      << "RVarList" << true;
         QTest::newRow("Subprograms") << "Subprograms"
                                      << "SubList" << true;
+        QTest::newRow("Messages") << "Messages"
+                                  << "MsgList" << true;
         QTest::newRow("another letter shows none") << "Xyz"
                                                    << "" << true;
         QTest::newRow("lower case is another letter") << "l"
@@ -142,8 +144,9 @@ class ControlPanelWindowTest : public QObject {
         Fixture f(iniPath_);
         f.panel.SetTab(text);
         QStringList visible;
-        for (QTableView* list : {f.panel.PrgList(), f.panel.LayerList(), f.panel.DimList(),
-                                 f.panel.VVarList(), f.panel.RVarList(), f.panel.SubList()}) {
+        for (QTableView* list :
+             {f.panel.PrgList(), f.panel.LayerList(), f.panel.DimList(), f.panel.VVarList(),
+              f.panel.RVarList(), f.panel.SubList(), f.panel.MessageList()}) {
             if (!list->isHidden()) visible << list->objectName();
         }
         QCOMPARE(visible, shown.isEmpty() ? QStringList() : QStringList{shown});
