@@ -136,6 +136,7 @@ QVariant TextListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.column() != 0) return {};
     switch (role) {
         case Qt::DisplayRole:
+        case Qt::ToolTipRole:  // the whole line, where the list is too narrow for it
             return ToQString(list_.Line(index.row()));
         case Qt::CheckStateRole:
             if (!checkable_) return {};

@@ -63,6 +63,10 @@ class ControlPanelMessagesTest : public QObject {
                               file + "16: " + external, file + "16: " + negative,
                               file + "17: " + external, file + "17: " + negative}));
 
+        // A line too long for the list is read whole from its tooltip.
+        const QModelIndex last = messages->model()->index(6, 0);
+        QCOMPARE(last.data(Qt::ToolTipRole).toString(), file + "17: " + negative);
+
         // Its tab shows it, and only it.
         const int tab = ControlPanelWindow::TabCaptions().indexOf(QStringLiteral("Messages"));
         QVERIFY(tab >= 0);
