@@ -79,6 +79,18 @@ TEST(FiniteGeometryTest, GenesisEvProgramsLeaveOutWhatCannotBeDrawn) {
         EvJob ev;
         Check(ev, c);
     }
+
+    // A label to be engraved beyond a single on the mirrored copy is not kept for engraving.
+    EvJob label;
+    label.options.engraveLabel = true;
+    label.job.mirrorJob = true;
+    label.Run(
+        "::UNm DL=3e38 DH=600 DS=18\nSIDE#1{\n"
+        "W#2006{ W$=~F!Door #8020=-3e38 #8021=50 }\nW#2006{ W$=~F!Door #8020=1 #8021=2 }\n"
+        "}SIDE\n");
+    EXPECT_EQ(label.Diagnostics(), "3: label position out of range; the label is left out");
+    ASSERT_EQ(label.job.labelFields.size(), 1u);
+    EXPECT_EQ(label.job.labelFields[0].y, 2);
 }
 
 TEST(FiniteGeometryTest, GenesisProgramsLeaveOutWhatCannotBeDrawn) {

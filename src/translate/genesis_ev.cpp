@@ -385,6 +385,11 @@ void GenesisEvTranslator::LabelBlock(Block& block) {
     field.x =
         static_cast<float>(XForMirror(params_.x2, ctx_.job.mirrorJob, ctx_.header.partLength));
     field.y = params_.y2;
+    if (!std::isfinite(field.x) || !std::isfinite(field.y)) {
+        Warn("label position out of range; the label is left out");
+        ctx_.job.labelFields.pop_back();
+        return;
+    }
 
     const std::size_t bang = comment_.find('!');
     const std::string_view words = std::string_view(comment_).substr(0, bang);
