@@ -365,6 +365,19 @@ TEST(GenesisIsoTest, NumbersBeyondAnySingleDrawNothing) {
     header.Run("G71 X1e39 Y400 Z18\n");
     EXPECT_EQ(header.header.partLength, 0);
     EXPECT_EQ(header.job.diagnostics.size(), 1u);
+
+    // A size from the worklist row beyond a single: 0 as well, so that a mirrored copy is
+    // measured from a length it can draw.
+    IsoJob row;
+    row.job.dimsFromJob = true;
+    row.job.mirrorJob = true;
+    row.header.partLength = 1e39;
+    row.header.partWidth = 400;
+    row.Run("G71 X600 Y400 Z18\nG81 X10 Y10 Z-5 P5\n");
+    EXPECT_EQ(row.header.partLength, 0);
+    EXPECT_EQ(row.header.partWidth, 400);
+    EXPECT_TRUE(row.AllFinite());
+    EXPECT_EQ(row.Diagnostics(), "1: blank size out of range; 0 is used");
 }
 
 TEST(GenesisIsoTest, Grooves) {

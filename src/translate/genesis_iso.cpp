@@ -339,12 +339,16 @@ void GenesisIsoTranslator::Header(FieldSplitter& line) {
         header.partWidth = RoundDecimals(letters[ProgramVariables::kWidth], 4);
         header.partThickness = RoundDecimals(letters[ProgramVariables::kThickness], 4);
     }
-    for (int slot :
-         {ProgramVariables::kLength, ProgramVariables::kWidth, ProgramVariables::kThickness}) {
+    // The header's size too: mirrored X is measured from its length.
+    const std::pair<int, double*> sizes[] = {{ProgramVariables::kLength, &header.partLength},
+                                             {ProgramVariables::kWidth, &header.partWidth},
+                                             {ProgramVariables::kThickness, &header.partThickness}};
+    for (const auto& [slot, size] : sizes) {
         float& v = letters[static_cast<std::size_t>(slot)];
         if (!std::isfinite(v)) {
             Warn("blank size out of range; 0 is used");
             v = 0;
+            *size = 0;
         }
     }
     const float l = letters[ProgramVariables::kLength];
