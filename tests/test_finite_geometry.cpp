@@ -102,6 +102,9 @@ TEST(FiniteGeometryTest, GenesisProgramsLeaveOutWhatCannotBeDrawn) {
          "3: Hole with a negative diameter (-8) is left out: a negative diameter is an error in "
          "the program",
          5},
+        {"edge hole whose outline reaches beyond a single",
+         head + "G81 X3e38 Y10 Z5 R54=1e38 P2\nG81 X10 Y10 Z5 R54=8 P2\n", "3: " + kHoleNotFinite,
+         7},  // the second hole's three lines are drawn
         {"route move beyond a single", head + "G88 X0 Y0 Z5 T0103 P5\nG1 X1e39 Y0\nG1 X10 Y0\n",
          "4: " + kMoveNotFinite, 5},
         {"arc about a centre beyond a single",

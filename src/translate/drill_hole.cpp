@@ -33,14 +33,6 @@ void Report(const HoleOutput& out, std::string message) {
     if (out.job) out.job->WarnAtLine(std::move(message));
 }
 
-// Each value as the drawing will hold it: a single-precision number.
-bool DrawableValues(std::initializer_list<double> values) {
-    for (double v : values) {
-        if (!std::isfinite(static_cast<float>(v))) return false;
-    }
-    return true;
-}
-
 void Line(const HoleOutput& out, std::string_view layer, double x1, double y1, double x2,
           double y2) {
     out.writer.AddLine(static_cast<float>(x1), static_cast<float>(y1), 0, static_cast<float>(x2),
@@ -49,6 +41,18 @@ void Line(const HoleOutput& out, std::string_view layer, double x1, double y1, d
 
 double Mirrored(const HoleOutput& out, double x) {
     return XForMirror(x, out.mirrorJob, out.partLength);
+}
+
+// False, with a diagnostic, when a value of the shape is not a finite number as the drawing
+// holds it (a single).
+bool Drawable(const HoleOutput& out, std::initializer_list<double> values) {
+    for (double v : values) {
+        if (!std::isfinite(static_cast<float>(v))) {
+            Report(out, "Hole with a size or position that is not a finite number is left out");
+            return false;
+        }
+    }
+    return true;
 }
 
 // Face holes are circles; edge holes are the bore seen from above, open towards its edge.
@@ -60,27 +64,25 @@ void DrawShape(const HoleOutput& out, const Shape& s, std::string_view layer) {
         return;
     }
     const double half = s.diameter / 2;
-    const double w = out.state.vars.Letter(ProgramVariables::kWidth);
-    const double l = out.state.vars.Letter(ProgramVariables::kLength);
-    if (!DrawableValues({Mirrored(out, s.x - half), Mirrored(out, s.x + half), s.y - half,
-                         s.y + half, w, l - s.x})) {
-        Report(out, "Hole with a size or position that is not a finite number is left out");
-        return;
-    }
     switch (s.code) {
         case 5:
-        case -5:
-            out.writer.AddCircle(static_cast<float>(Mirrored(out, s.x)), static_cast<float>(s.y), 0,
+        case -5: {
+            const double x = Mirrored(out, s.x);
+            if (!Drawable(out, {x, s.y, half})) return;
+            out.writer.AddCircle(static_cast<float>(x), static_cast<float>(s.y), 0,
                                  static_cast<float>(half), layer, kHoleColour);
             return;
+        }
         case 1:
         case 2: {
+            const double w = out.state.vars.Letter(ProgramVariables::kWidth);
             // The depth is measured from the nearer edge along X.
             const double depth = s.y > w / 2 ? w - s.y : s.y;
             const double a = Mirrored(out, s.x - half);
             const double b = Mirrored(out, s.x + half);
             const double edge = s.code == 1 ? w : 0;
             const double bottom = s.code == 1 ? w - depth : depth;
+            if (!Drawable(out, {a, b, edge, bottom})) return;
             Line(out, layer, a, edge, a, bottom);
             Line(out, layer, a, bottom, b, bottom);
             Line(out, layer, b, bottom, b, edge);
@@ -92,10 +94,13 @@ void DrawShape(const HoleOutput& out, const Shape& s, std::string_view layer) {
             const double c = s.y - half;
             const double e = s.y + half;
             if ((s.code == 3) != out.mirrorJob) {
+                if (!Drawable(out, {c, e, s.x})) return;
                 Line(out, layer, 0, c, s.x, c);
                 Line(out, layer, s.x, c, s.x, e);
                 Line(out, layer, 0, e, s.x, e);
             } else {
+                const double l = out.state.vars.Letter(ProgramVariables::kLength);
+                if (!Drawable(out, {c, e, l, l - s.x})) return;
                 Line(out, layer, l, c, l - s.x, c);
                 Line(out, layer, l - s.x, c, l - s.x, e);
                 Line(out, layer, l - s.x, e, l, e);
