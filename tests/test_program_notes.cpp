@@ -101,15 +101,24 @@ TEST(ProgramNotesOnceTest, UnknownNamesOncePerFileDecimalCommasPerLine) {
                     }));
 }
 
-// The same in a Genesis program: a letter=expression word and an evaluated F word.
+// The same in a Genesis program: a letter=expression word, an evaluated F word (read twice, told
+// once) and coordinates, which are read as plain numbers.
 TEST(ProgramNotesOnceTest, GenesisLinesTellTheirNamesAndCommas) {
     testing_ev::TranslatorJob<GenesisIsoTranslator> iso;
     iso.Run(
         "G71 X600 Y400 Z18\nG81 X=w-10 Y20 Z-5 P5\nG88 X0 Y0 Z5 T0103 P5 F1000,5\n"
-        "G1 X=w Y10\n");
+        "G1 X=w Y10\nG1 X10,5 Y2,25 Z-5\n");
+    const std::string comma = "\" is written with a decimal comma; it reads ";
     EXPECT_EQ(iso.Diagnostics(),
               "2: Variable \"w\" is not defined; it reads 0\n"
-              "3: Number \"1000,5\" is written with a decimal comma; it reads 1000");
+              "3: Number \"1000,5" +
+                  comma +
+                  "1000\n"
+                  "5: Number \"10,5" +
+                  comma +
+                  "10\n"
+                  "5: Number \"2,25" +
+                  comma + "2");
 }
 
 }  // namespace

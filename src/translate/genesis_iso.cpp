@@ -188,6 +188,8 @@ void GenesisIsoTranslator::TranslateLine(FieldSplitter& line, std::string_view f
     ctx_.job.AtLine(file, lineNumber);
     clockwise_ = false;
     PrepareLine(line.Text());
+    // Coordinates are read as plain numbers, not expressions: "X10,5" must be told here.
+    if (text_.find(',') != std::string::npos) NoteDecimalCommas(text_, notes_);
     line.Assign(text_, "G");
 
     TranslationState& state = ctx_.state;

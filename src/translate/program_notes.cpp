@@ -12,6 +12,12 @@ void ProgramNotes::UnknownName(std::string_view name) {
 }
 
 void ProgramNotes::DecimalComma(std::string_view number, double reads) {
+    if (commaLine_ != job_.lineNumber || commaFile_ != job_.lineFile) {
+        commaFile_ = job_.lineFile;
+        commaLine_ = job_.lineNumber;
+        commasOfLine_.clear();
+    }
+    if (!commasOfLine_.insert(std::string(number)).second) return;
     job_.WarnAtLine("Number \"" + std::string(number) +
                     "\" is written with a decimal comma; it reads " + GeneralText(reads));
 }

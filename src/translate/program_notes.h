@@ -24,6 +24,11 @@ class ProgramNotes final : public ExpressionNotes {
   private:
     JobState& job_;
     std::set<std::pair<std::string, std::string>, std::less<>> reported_;  // file, name
+    // The decimal commas told for the line being translated: a number read twice (as a word
+    // and as an expression) is told once.
+    std::string commaFile_;
+    int commaLine_ = 0;
+    std::set<std::string, std::less<>> commasOfLine_;
 };
 
 }  // namespace retracer

@@ -147,6 +147,11 @@ double EvalExpression(std::string_view text, const EvalContext& context) {
     return Evaluate(text, context, 0);
 }
 
+void NoteDecimalCommas(std::string_view text, ExpressionNotes& notes) {
+    for (std::size_t at = text.find(','); at != std::string_view::npos; at = text.find(',', at + 1))
+        NoteDecimalComma(text, at, notes);
+}
+
 double ResolveVariable(std::string_view name, const EvalContext& context) {
     return ResolveAt(name, context, 0);
 }

@@ -47,6 +47,10 @@ struct EvalContext {
 // with the program's variables and rounds the result to 8 decimals.
 double EvalExpression(std::string_view text, const EvalContext& context);
 
+// Tells `notes` of every number in `text` written with a decimal comma (a comma between two
+// digits), for texts read as plain numbers rather than expressions.
+void NoteDecimalCommas(std::string_view text, ExpressionNotes& notes);
+
 // Resolves one variable name as written in an expression. R names read the R variable's text:
 // a plain number directly, any other text as an expression of its own (an R variable defined as
 // "L/2" is worth half the part length). A name that refers back to itself through R variables is
