@@ -128,11 +128,23 @@ void ScanProgramAndCalls(const JobResources& resources, const JobRequest& reques
     for (;;) {
         state.condStack.fill(true);
         scan.SetFile(PathText(current));
-        if (current == request.program && request.text) {
+        if ((job.currentCall == 0 || current == request.program) && request.text) {
             scanner.ScanText(*request.text, scan);
-        } else {
+        } else if (std::error_code ec; std::filesystem::is_regular_file(current, ec)) {
+            // Only a plain file is read: a folder, a device or a pipe under the program's name
+            // would fail or wait forever.
             std::string error;
-            scanner.ScanFile(current, scan, &error);
+            if (!scanner.ScanFile(current, scan, &error)) {
+                if (job.currentCall == 0) {
+                    result.programError = error;
+                    return;
+                }
+                job.diagnostics.push_back(Diagnostic{PathText(current), 0, error});
+                result.missingSubprogram = current;
+            }
+        } else if (job.currentCall == 0) {
+            result.programError = "Cannot read \"" + PathText(current) + "\": not a file";
+            return;
         }
 
         if (job.currentCall >= static_cast<int>(job.calls.size())) break;
@@ -179,7 +191,15 @@ void TranslateJobDrawing(const JobResources& resources, const JobRequest& reques
     JobScan scan(context, request.rowVariables, result.rowLists);
     const DialectTranslator translator(context, scan);
     ScanProgramAndCalls(resources, request, job, state, scan, result);
+    // A program that vanished or changed into something unreadable since it was recognised
+    // leaves the drawing unwritten: an earlier drawing of it is worth more than an empty one.
+    if (!result.programError.empty()) return;
     result.scanned = true;
+    if (job.diagnosticsLeftOut > 0) {
+        job.diagnostics.push_back(Diagnostic{
+            PathText(request.program), 0,
+            std::to_string(job.diagnosticsLeftOut) + " further problems were found; not listed"});
+    }
 
     // The part's label block and engraved labels go in before the drawing is written.
     AddJobLabelBlock(resources, request, job, state, writer, result);
@@ -287,6 +307,10 @@ JobResult TranslateJob(const JobResources& resources, const JobRequest& request)
 }
 
 void RaiseJobMessages(Prompt& prompt, const JobResult& result) {
+    if (!result.programError.empty()) {
+        prompt.Show("Alert!", result.programError + "\r\nNothing was translated.",
+                    PromptIcon::kInformation);
+    }
     if (result.fileError) {
         prompt.Show("Alert!", std::string(kFileError) + "\r\n" + PathText(result.output),
                     PromptIcon::kInformation);
@@ -352,6 +376,10 @@ bool ChkPFile(Session& session, const std::filesystem::path& given, bool dimsFro
     session.header = recognition.header;
     if (recognition.found.fileMissing) {
         ConfirmMissingProgram(session, given);
+        return false;
+    }
+    if (!recognition.found.readError.empty()) {
+        session.prompt.Show("Alert!", recognition.found.readError, PromptIcon::kInformation);
         return false;
     }
     ShowRecognition(session.panel, recognition);

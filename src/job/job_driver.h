@@ -88,6 +88,9 @@ struct JobResult {
 
     std::filesystem::path missingSubprogram;  // the last subprogram that was not found
     std::string cutCalls;  // why subprogram calls were cut off, empty when none were
+    // Why the main program could not be read when the job came to scan it (it vanished or
+    // changed since it was recognised); nothing was written then. Empty when it was read.
+    std::string programError;
 };
 
 // The output file of a job: in the destination folder under the program's name (numbered for a
@@ -98,8 +101,9 @@ std::filesystem::path OutputPathFor(const JobResources& resources, const JobRequ
 // Translates a recognised program and every subprogram it calls into one drawing.
 JobResult TranslateJob(const JobResources& resources, const JobRequest& request);
 
-// Tells the user what went wrong in a job ("Alert!" for a drawing that could not be written,
-// "Subprogram Error" for missing or cut off subprograms), in that order.
+// Tells the user what went wrong in a job ("Alert!" for a program that could not be read or a
+// drawing that could not be written, "Subprogram Error" for missing or cut off subprograms), in
+// that order.
 void RaiseJobMessages(Prompt& prompt, const JobResult& result);
 
 // Shows a job on the Control Panel lists: the row's variables, the subprogram calls and the part

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,11 @@ struct JobState {
     std::string programOffsetY;
     std::string programOffsetZ;
 
-    // Problems found in the input.
+    // Problems found in the input, the first kMaxDiagnostics of them: a program that is wrong on
+    // every one of its million lines must not cost more memory than its drawing.
+    static constexpr std::size_t kMaxDiagnostics = 1000;
     std::vector<Diagnostic> diagnostics;
+    std::size_t diagnosticsLeftOut = 0;  // those found beyond the first kMaxDiagnostics
 
     SubprogramCall* CurrentCall() {
         return currentCall > 0 && currentCall <= static_cast<int>(calls.size())

@@ -33,6 +33,10 @@ struct TranslationContext {
     }
     // Reports a problem in the input; the job goes on.
     void Warn(std::string file, int line, std::string message) const {
+        if (job.diagnostics.size() >= JobState::kMaxDiagnostics) {
+            ++job.diagnosticsLeftOut;
+            return;
+        }
         job.diagnostics.push_back(Diagnostic{std::move(file), line, std::move(message)});
     }
 };
