@@ -261,6 +261,20 @@ TEST_F(OutputFailureSessionTest, AJobOnAFullDiskSaysSoAndKeepsTheEarlierDrawing)
     EXPECT_EQ(NamesIn(root_ / "out"), std::vector<std::string>{"PANEL.DXF"});
 }
 
+TEST_F(OutputFailureSessionTest, AJobThatCannotWriteGivesTheReasonWithItsDiagnostics) {
+    const fs::path program = Write("progs/PANEL.PGM", kProgram);
+    session_->destFolder = root_ / "gone";
+    const ProgramJobResult result = TranslateProgramFile(*session_, {program, false, true});
+    EXPECT_TRUE(result.job.fileError);
+    EXPECT_FALSE(result.job.written);
+    ASSERT_EQ(result.job.diagnostics.size(), 1u);
+    EXPECT_EQ(result.job.diagnostics[0].file, (root_ / "gone" / "PANEL.DXF").string());
+    EXPECT_NE(result.job.diagnostics[0].message.find("PANEL.DXF"), std::string::npos)
+        << result.job.diagnostics[0].message;
+    EXPECT_EQ(Titles(), std::vector<std::string>{"Alert!"});
+    EXPECT_FALSE(fs::exists(root_ / "gone"));
+}
+
 TEST_F(OutputFailureSessionTest, FailedWorklistCommandsTellTheUserAndReturnFalse) {
     session_->worklist = FilledWorklist();
     const fs::path inTheWay = root_ / "lists" / "JOBS.lst";
@@ -300,6 +314,23 @@ TEST_F(OutputFailureSessionTest, ABatchListThatCannotBeWrittenFailsTheRun) {
     EXPECT_NE(report.batchListError.find("Batch.lst"), std::string::npos) << report.batchListError;
     ASSERT_EQ(Titles(), std::vector<std::string>{"Process Error"});
     EXPECT_TRUE(fs::is_empty(batchList)) << "the folder in the way is left alone";
+}
+
+}  // namespace
+
+namespace {
+
+// A name with a NUL in it (a worklist cell can hold one) would be cut short by the system: the
+// file written would be another one than the name says.
+TEST(OutputNameTest, ANameWithANulWritesNoOtherFile) {
+    const fs::path folder = fs::temp_directory_path() / "retracer_output_name_nul";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    std::string error;
+    EXPECT_FALSE(WriteFileAtomically(folder / std::string("DOOR\0.DXF", 9), "content", &error));
+    EXPECT_NE(error.find("not a file name"), std::string::npos) << error;
+    EXPECT_TRUE(fs::is_empty(folder));
+    fs::remove_all(folder);
 }
 
 }  // namespace

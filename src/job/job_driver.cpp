@@ -176,6 +176,8 @@ void TranslateJobDrawing(const JobResources& resources, const JobRequest& reques
     DrawingWriter writer;
     if (!writer.OpenDrawing(result.output)) {
         result.fileError = true;
+        // The message box names the file only; the reason goes with the diagnostics.
+        result.diagnostics.push_back(Diagnostic{PathText(result.output), 0, writer.Error()});
         return;
     }
     writer.StartDrawing();
@@ -207,8 +209,9 @@ void TranslateJobDrawing(const JobResources& resources, const JobRequest& reques
 
     result.written = writer.CloseDrawing();
     result.fileError = !result.written;
-    if (result.written && !writer.Error().empty()) {
-        // A drawing operation out of order: a fault of ours, not of the program.
+    if (!writer.Error().empty()) {
+        // Why the file could not be written, or a drawing operation out of order (a fault of
+        // ours, not of the program).
         result.diagnostics.push_back(Diagnostic{PathText(result.output), 0, writer.Error()});
     }
     for (const Entity& entity : writer.Content().entities) ++result.entitiesPerLayer[entity.layer];
