@@ -95,7 +95,10 @@ struct ContentCase {
     const char* name;
     std::string bytes;
     bool isProgram;
+    std::string told = "";  // the job's diagnostics, "line: message" each
 };
+
+const std::string kNulNote = "NUL bytes in the line: the file is damaged or is no program text\n";
 
 class ProgramContentTest : public HostileInputTest,
                            public ::testing::WithParamInterface<ContentCase> {};
@@ -109,6 +112,11 @@ TEST_P(ProgramContentTest, IsTranslatedLikeItsTextOrRefusedQuietly) {
         EXPECT_EQ(Count(result.job, "VBORE_Z5"), 1u) << "the hole of the program's text";
         EXPECT_EQ(result.job.header.partLength, 800);
         EXPECT_EQ(session_->header.programComment, "Side");
+        std::string told;
+        for (const Diagnostic& d : result.job.diagnostics) {
+            told += std::to_string(d.line) + ": " + d.message + "\n";
+        }
+        EXPECT_EQ(told, GetParam().told);
     } else {
         EXPECT_TRUE(fs::is_empty(root_ / "out"))
             << "nothing is written for a file that is no program";
@@ -130,8 +138,9 @@ INSTANTIATE_TEST_SUITE_P(
         ContentCase{"NulBytesInsideLines",
                     std::string(kProgram).insert(kProgram.find("#2=20"), std::string(3, '\0')) +
                         std::string(100, '\0') + "\n",
-                    true},
-        ContentCase{"BinaryTail", std::string(kProgram) + NoiseBytes(65536), true}),
+                    true, "6: " + kNulNote},
+        ContentCase{"BinaryTail", std::string(kProgram) + NoiseBytes(65536), true,
+                    "9: " + kNulNote}),
     NameOf);
 
 // Paths under which no readable file lies: each ends the job at once with a message that says

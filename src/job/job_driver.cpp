@@ -44,7 +44,10 @@ class JobScan : public ScanHandler {
         : context_(context), row_(row), lists_(lists) {}
 
     void SetTranslator(LineTranslator translate) { translate_ = std::move(translate); }
-    void SetFile(std::string file) { file_ = std::move(file); }
+    void SetFile(std::string file) {
+        file_ = std::move(file);
+        nulReported_ = false;
+    }
 
     void ScanBegin(LineScanner&) override {
         JobState& job = context_.job;
@@ -75,6 +78,12 @@ class JobScan : public ScanHandler {
     }
 
     void LineRead(LineScanner& scanner) override {
+        // No program text holds a NUL: said once per file, as the file is damaged or no program.
+        if (!nulReported_ && scanner.Current().Text().find('\0') != std::string::npos) {
+            nulReported_ = true;
+            context_.Warn(file_, scanner.LineNumber(),
+                          "NUL bytes in the line: the file is damaged or is no program text");
+        }
         if (translate_) translate_(scanner.Current(), file_, scanner.LineNumber());
     }
 
@@ -86,6 +95,7 @@ class JobScan : public ScanHandler {
     RowVariableLists& lists_;
     LineTranslator translate_;
     std::string file_;
+    bool nulReported_ = false;
 };
 
 // The translator of the program's dialect, fed by the scan.
