@@ -18,6 +18,9 @@
 #include "job/job_driver.h"
 #include "job/worklist_commands.h"
 #include "scratch_session.h"
+#include "settings/ini_file.h"
+#include "settings/options.h"
+#include "translate/tool_table.h"
 #include "worklist/worklist.h"
 #include "worklist/worklist_files.h"
 
@@ -195,6 +198,60 @@ TEST_F(HostileInputTest, AProgramWithoutReadPermissionIsNamedAsSuch) {
     EXPECT_EQ(*reply, "0Alert!: Cannot read \"" + program.string() + "\": Permission denied\n");
     EXPECT_TRUE(fs::is_empty(root_ / "out"));
 }
+
+// The settings file and the tool table as hand editors and old tools leave them: read when they
+// are text in any of the encodings, and harmless (defaults, zeros) when they are not.
+struct ConfigFileCase {
+    const char* name;
+    std::string settings;  // Rtrc.INI bytes
+    std::string tools;     // Tool.Par bytes
+    bool readable;         // the values below come through
+};
+
+const std::string kSettingsText = "[Config]\r\nSourceDir=" + std::string(100000, 'S') +
+                                  "\r\nSaveOnTranslate=1\r\nSubPath=D:\\subs\r\n";
+const std::string kToolText = "1,0,0,5\r\n2,32,0,8\r\n";
+
+class ConfigFileTest : public ::testing::TestWithParam<ConfigFileCase> {};
+
+TEST_P(ConfigFileTest, ReadsTextInAnyEncodingAndNothingElse) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("retracer_config_" + std::string(GetParam().name));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    for (const auto& [name, bytes] :
+         {std::pair{"Rtrc.INI", GetParam().settings}, std::pair{"Tool.Par", GetParam().tools}}) {
+        if (bytes == "folder") {
+            fs::create_directory(folder / name);
+        } else {
+            std::ofstream(folder / name, std::ios::binary) << bytes;
+        }
+    }
+    const Settings settings = ReadSettings(IniFile(folder / "Rtrc.INI"));
+    const ToolTable tools = LoadToolTable(folder / "Tool.Par");
+    const bool readable = GetParam().readable;
+    EXPECT_EQ(settings.sourceDir, readable ? std::string(79, 'S') : "") << "cut to 79 characters";
+    EXPECT_EQ(settings.options.saveOnTranslate, readable);
+    ASSERT_FALSE(settings.subprogramFolder.empty());
+    EXPECT_EQ(settings.subprogramFolder.substr(0, settings.subprogramFolder.size() - 1),
+              readable ? "D:\\subs" : "")
+        << "with a separator appended";
+    EXPECT_EQ(tools.Find(1)->dia, readable ? 5.0f : 0.0f);
+    EXPECT_EQ(tools.Find(2)->x, readable ? 32.0f : 0.0f);
+    fs::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ConfigFileTest,
+    ::testing::Values(ConfigFileCase{"Utf8", kSettingsText, kToolText, true},
+                      ConfigFileCase{"Utf16WithMark", Utf16(kSettingsText, false, true),
+                                     Utf16(kToolText, false, true), true},
+                      ConfigFileCase{"Utf16WithoutMark", Utf16(kSettingsText, false, false),
+                                     Utf16(kToolText, true, false), true},
+                      ConfigFileCase{"Binary", NoiseBytes(65536), NoiseBytes(65536), false},
+                      ConfigFileCase{"Empty", "", "", false},
+                      ConfigFileCase{"Folders", "folder", "folder", false}),
+    NameOf);
 
 // ---- Programs that change under a job ---------------------------------------------------------
 
