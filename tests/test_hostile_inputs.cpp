@@ -10,7 +10,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "base/atomic_file.h"
@@ -21,6 +24,7 @@
 #include "settings/ini_file.h"
 #include "settings/options.h"
 #include "translate/tool_table.h"
+#include "translator_job.h"
 #include "worklist/worklist.h"
 #include "worklist/worklist_files.h"
 
@@ -431,6 +435,50 @@ TEST_P(TranslationLimitTest, IsBoundedAndReported) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, TranslationLimitTest, ::testing::ValuesIn(LimitCases()), NameOf);
+
+// Each row is bounded on its own; a program of many huge rows is bounded for the whole job, and
+// the cut is said once. (The job's share is made small here to keep the test quick.)
+TEST(PatternHoleShareTest, ManyHugeRowsStopAtTheJobsShare) {
+    struct Dialect {
+        const char* name;
+        std::string program;
+        std::function<std::pair<std::size_t, std::string>(const std::string&)> run;
+    };
+    auto run = [](auto& job, const std::string& program) {
+        job.radii = false;
+        job.job.maxPatternHoles = 2500;
+        job.Run(program);
+        std::size_t holes = 0;
+        for (const Entity& e : job.Entities())
+            holes += std::holds_alternative<CircleEntity>(e.geometry);
+        return std::pair{holes, job.Diagnostics()};
+    };
+    const std::vector<Dialect> dialects = {
+        {"Genesis Ev",
+         testing_ev::Program(Repeat("W#1902{ #8510=0 #8517=1e9 #8021=0 #8520=1 }\n", 10) +
+                             "W#1010{ #1=400 #2=300 #8509=30000 #8510=0 #8511=35 }\n" + kHole),
+         [&](const std::string& program) {
+             testing_ev::EvJob ev;
+             return run(ev, program);
+         }},
+        {"Genesis",
+         Repeat("G185 X0 Y0 I1000000000 J0 K1 Z5 T0108\n", 10) +
+             "G200 X600 Y280 Z8 R54=6 P5 A0 U35 R51=30000 R52=0 T0105\n" +
+             "G81 X10 Y20 Z5 R54=8 P5 T0121\n",
+         [&](const std::string& program) {
+             testing_ev::TranslatorJob<GenesisIsoTranslator> iso;
+             return run(iso, program);
+         }},
+    };
+    for (const Dialect& d : dialects) {
+        SCOPED_TRACE(d.name);
+        const auto [holes, told] = d.run(d.program);
+        EXPECT_EQ(holes, 2500u + 1u) << "the share, and the single hole after it";
+        EXPECT_NE(told.find("more than 2500 holes in rows and circles of holes"), std::string::npos)
+            << told;
+        EXPECT_EQ(told.find('\n'), std::string::npos) << "said once: " << told;
+    }
+}
 
 // ---- Worklists that are too big or from elsewhere ---------------------------------------------
 

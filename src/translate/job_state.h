@@ -38,6 +38,13 @@ struct JobState {
     std::vector<Diagnostic> diagnostics;
     std::size_t diagnosticsLeftOut = 0;  // those found beyond the first kMaxDiagnostics
 
+    // Holes that rows and circles of holes may add in one job. Each pattern is bounded on its
+    // own, but a program of thousands of huge rows would still make a drawing of billions; no
+    // panel comes near this.
+    static constexpr std::size_t kMaxPatternHoles = 2'000'000;
+    std::size_t maxPatternHoles = kMaxPatternHoles;
+    std::size_t patternHoles = 0;  // made so far
+
     SubprogramCall* CurrentCall() {
         return currentCall > 0 && currentCall <= static_cast<int>(calls.size())
                    ? &calls[static_cast<std::size_t>(currentCall - 1)]
