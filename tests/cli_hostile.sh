@@ -91,7 +91,7 @@ csv_beyond_last_row)
     for i in $(seq 1 501); do printf '1,0,EV_PANEL.PGM,,,,,,,,,,,,OUT%d\r\n' "$i"; done \
         > "$work/in/jobs.csv"
     run batch "$work/in/jobs.csv" --dest "$work/out" --jobs 1
-    expect_failure "1 lines after the first 500 were not imported"
+    expect_failure "501 lines, but the worklist holds 500 rows; nothing was imported"
     expect_out ""
     ;;
 *)

@@ -511,15 +511,17 @@ TEST_F(WorklistInputTest, CsvLinesOfThousandsOfFieldsAndCellsOfMegabytesAreTaken
     EXPECT_EQ(Said(prompt_), "");
 }
 
-TEST_F(WorklistInputTest, CsvLinesBeyondTheLastRowAreCountedAndReported) {
+TEST_F(WorklistInputTest, CsvWithMoreLinesThanRowsIsRefusedWhole) {
     std::string text;
     for (int i = 1; i <= Worklist::kRowCount + 100; ++i)
         text += "1,0,P" + std::to_string(i) + "\r\n";
     std::string error;
     EXPECT_FALSE(ImportWorklistFromCsv(*session_, Write("lists/LONG.csv", text), &error));
-    EXPECT_NE(error.find("100 lines after the first 500 were not imported"), std::string::npos)
+    EXPECT_NE(error.find("LONG.csv: 600 lines, but the worklist holds 500 rows; nothing was "
+                         "imported"),
+              std::string::npos)
         << error;
-    EXPECT_EQ(session_->worklist.GetCell(Worklist::kRowCount, WorklistColumn::kFilename), "P500");
+    EXPECT_EQ(WorklistFileText(session_->worklist), before_);
     ASSERT_EQ(prompt_.messages.size(), 1u);
     EXPECT_EQ(prompt_.messages[0].title, "Alert!");
 

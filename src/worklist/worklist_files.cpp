@@ -226,15 +226,18 @@ bool ImportWorklistCsv(const std::filesystem::path& file, Worklist& worklist, in
     if (text.find('\0') != std::string::npos) {
         return Fail(error, "Cannot import \"" + PathText(file) + "\": it is not a text file");
     }
+    // Into a copy first: a file with more lines than the worklist has rows is refused whole,
+    // rather than leaving a worklist that silently lacks its last jobs.
+    Worklist copy = worklist;
     int leftOut = 0;
-    const int rows = ImportWorklistCsvText(text, worklist, &leftOut);
-    if (imported != nullptr) *imported = rows;
+    const int rows = ImportWorklistCsvText(text, copy, &leftOut);
     if (leftOut > 0) {
-        return Fail(error, PathText(file) + ": " + std::to_string(leftOut) +
-                               " lines after the first " + std::to_string(rows) +
-                               " were not imported: the worklist holds " +
-                               std::to_string(worklist.RowCount()) + " rows");
+        return Fail(error, PathText(file) + ": " + std::to_string(rows + leftOut) +
+                               " lines, but the worklist holds " +
+                               std::to_string(worklist.RowCount()) + " rows; nothing was imported");
     }
+    worklist = std::move(copy);
+    if (imported != nullptr) *imported = rows;
     return true;
 }
 

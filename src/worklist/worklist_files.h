@@ -33,9 +33,8 @@ bool ExportWorklistCsv(const Worklist& worklist, const std::filesystem::path& fi
 // last imported line keep what they had. Any material name is taken as it is. Returns the number
 // of rows imported; lines beyond the last row are counted in `linesLeftOut` (when given).
 int ImportWorklistCsvText(std::string_view text, Worklist& worklist, int* linesLeftOut = nullptr);
-// False (with the reason) when the file cannot be read or is no text, the worklist then
-// unchanged; false as well when lines were left out for want of rows, after the rows that fit
-// were imported.
+// False (with the reason), the worklist unchanged, when the file cannot be read, is no text, or
+// has more lines than the worklist has rows.
 bool ImportWorklistCsv(const std::filesystem::path& file, Worklist& worklist, int* imported,
                        std::string* error);
 
