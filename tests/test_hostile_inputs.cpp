@@ -259,13 +259,30 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- Programs that change under a job ---------------------------------------------------------
 
-TEST_F(HostileInputTest, AProgramChangedAfterRecognitionIsTranslatedAsRecognised) {
-    const fs::path program = Write("progs/SIDE.PGM", kProgram);
-    ASSERT_TRUE(ChkPFile(*session_, program));
-    Write("progs/SIDE.PGM", NoiseBytes(4096));  // overwritten between recognition and scan
-    const JobResult job = TranslateJob(ResourcesOf(*session_), RequestFor(*session_, program));
-    EXPECT_TRUE(job.written);
-    EXPECT_EQ(Count(job, "VBORE_Z5"), 1u);
+// Overwritten, cut short or grown between recognition and scan: the drawing is that of the
+// program as recognised, or none at all; never one of the garbage over the earlier drawing.
+TEST_F(HostileInputTest, AProgramChangedAfterRecognitionNeverGivesAGarbageDrawing) {
+    const std::vector<std::pair<const char*, std::string>> changes = {
+        {"overwritten", NoiseBytes(4096)},
+        {"cut short", std::string(kProgram.substr(0, 20))},
+        {"grown", std::string(kProgram) + NoiseBytes(4096)}};
+    for (const auto& [how, bytes] : changes) {
+        SCOPED_TRACE(how);
+        const fs::path program = Write("progs/SIDE.PGM", kProgram);
+        const fs::path drawing = Write("out/SIDE.DXF", "the drawing of yesterday");
+        ASSERT_TRUE(ChkPFile(*session_, program));
+        Write("progs/SIDE.PGM", bytes);
+        JobRequest request = RequestFor(*session_, program);
+        request.forceSave = true;
+        const JobResult job = TranslateJob(ResourcesOf(*session_), request);
+        if (job.written) {
+            EXPECT_EQ(Count(job, "VBORE_Z5"), 1u) << "translated as recognised";
+            EXPECT_EQ(job.header.partLength, 800);
+        } else {
+            EXPECT_FALSE(job.programError.empty());
+            EXPECT_EQ(Bytes(drawing), "the drawing of yesterday");
+        }
+    }
 }
 
 TEST_F(HostileInputTest, AProgramGoneBeforeItsScanLeavesTheEarlierDrawing) {
