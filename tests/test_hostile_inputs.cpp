@@ -18,8 +18,10 @@
 
 #include "base/atomic_file.h"
 #include "child_process.h"
+#include "drawing/dxf_reader.h"
 #include "job/job_driver.h"
 #include "job/worklist_commands.h"
+#include "job/worklist_run.h"
 #include "scratch_session.h"
 #include "settings/ini_file.h"
 #include "settings/options.h"
@@ -452,6 +454,42 @@ TEST_P(TranslationLimitTest, IsBoundedAndReported) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, TranslationLimitTest, ::testing::ValuesIn(LimitCases()), NameOf);
+
+// A worklist row's R variables past the table are named in the job's diagnostics, the rest
+// still set.
+TEST_F(HostileInputTest, AWorklistRowsRVariablesBeyondTheTableAreReported) {
+    Write("progs/SIDE.PGM", Ev("W#81{ #1=r5 #2=20 #3=-5 #205=8 }\n"));
+    session_->worklistFolder = root_ / "progs";
+    Worklist& w = session_->worklist;
+    w.SetCell(1, WorklistColumn::kNorm, "1");
+    w.SetCell(1, WorklistColumn::kFilename, "SIDE.PGM");
+    w.SetCell(1, WorklistColumn::kRVariables,
+              "R400=3\u00A6R5=123\u00A6R99999999999=1\u00A6R-2=1\u00A6");
+    RunState state;
+    state.translateArmed = true;
+    RunOptions options;
+    options.forceSave = true;
+    const RunReport report = RunWorklist(*session_, state, options);
+    ASSERT_EQ(report.translations.size(), 1u);
+    std::string told;
+    for (const Diagnostic& d : report.translations[0].diagnostics) told += d.message + "\n";
+    EXPECT_EQ(told,
+              "the worklist row's R variable \"R400\" does not exist (R0 to R299); the entry is "
+              "ignored\n"
+              "the worklist row's R variable \"R99999999999\" does not exist (R0 to R299); the "
+              "entry is ignored\n"
+              "the worklist row's R variable \"R-2\" does not exist (R0 to R299); the entry is "
+              "ignored\n");
+    Drawing drawing;
+    std::string error;
+    ASSERT_TRUE(ReadDxf(report.translations[0].output, drawing, error)) << error;
+    bool holeAtR5 = false;
+    for (const Entity& e : drawing.entities) {
+        const auto* c = std::get_if<CircleEntity>(&e.geometry);
+        holeAtR5 = holeAtR5 || (c != nullptr && c->centre.x == 123);
+    }
+    EXPECT_TRUE(holeAtR5) << "R5 from the row is used";
+}
 
 // Each row is bounded on its own; a program of many huge rows is bounded for the whole job, and
 // the cut is said once. (The job's share is made small here to keep the test quick.)

@@ -74,6 +74,11 @@ class JobScan : public ScanHandler {
         } else {
             // A job from a worklist row loads the row's variables here.
             lists_ = LoadJobVariables(row_, context_.header, state);
+            for (const std::string& name : lists_.unknownRNames) {
+                context_.Warn(file_, 0,
+                              "the worklist row's R variable \"" + name +
+                                  "\" does not exist (R0 to R299); the entry is ignored");
+            }
         }
     }
 
