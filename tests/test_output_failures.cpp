@@ -18,7 +18,9 @@
 #include "job/job_driver.h"
 #include "job/worklist_commands.h"
 #include "job/worklist_run.h"
+#include "labels/label_block.h"
 #include "scratch_session.h"
+#include "settings/app_folder.h"
 #include "settings/ini_file.h"
 #include "settings/options.h"
 #include "settings/user_store.h"
@@ -291,6 +293,42 @@ TEST_F(OutputFailureSessionTest, FailedWorklistCommandsTellTheUserAndReturnFalse
     // Success stays silent.
     EXPECT_TRUE(SaveWorklistAs(*session_, root_ / "lists" / "OK.lst", &error));
     EXPECT_EQ(prompt_.messages.size(), 2u);
+}
+
+// The per-user store refusing to write: the HBD counter would start again where it started, so
+// the next run would repeat its HBD numbers. Both a single job and a run say so.
+class RefusingStore : public MemoryUserSettingsStore {
+  public:
+    bool Save(std::string_view, std::string_view, std::string_view, std::string_view) override {
+        return false;
+    }
+};
+
+TEST_F(OutputFailureSessionTest, AnHbdCounterThatCannotBeStoredIsReported) {
+    Write("progs/PANEL.PGM", kProgram);
+    RefusingStore store;
+    Session session(ResolveAppPaths(root_ / "app", nullptr), prompt_, store);
+    session.LoadSettings();
+    session.destFolder = root_ / "out";
+    session.settings.options.renameForHbd = true;
+    session.worklistFolder = root_ / "progs";
+    session.worklist.SetCell(1, WorklistColumn::kNorm, "1");
+    session.worklist.SetCell(1, WorklistColumn::kMir, "1");
+    session.worklist.SetCell(1, WorklistColumn::kFilename, "PANEL.PGM");
+
+    const ProgramJobResult single =
+        TranslateProgramFile(session, {root_ / "progs" / "PANEL.PGM", false, true});
+    EXPECT_TRUE(single.job.written);
+    RunState state;
+    state.translateArmed = true;
+    RunOptions options;
+    options.forceSave = true;
+    const RunReport report = RunWorklist(session, state, options);
+    EXPECT_TRUE(report.AllWritten());
+
+    ASSERT_EQ(Titles(), (std::vector<std::string>{"Alert!", "Process Error"}));
+    EXPECT_EQ(prompt_.messages[0].text, HbdCounterNotStored(1));
+    EXPECT_EQ(prompt_.messages[1].text, HbdCounterNotStored(2)) << "two copies of the row";
 }
 
 TEST_F(OutputFailureSessionTest, ABatchListThatCannotBeWrittenFailsTheRun) {

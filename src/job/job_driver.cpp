@@ -423,7 +423,10 @@ ProgramJobResult TranslateProgramFile(Session& session, const ProgramJob& job) {
     RaiseJobMessages(session.prompt, result.job);
     ShowJobResult(session.panel, result.job);
     session.header = result.job.header;
-    if (hbd) SaveHbdCounter(session.userStore, result.job.hbdCounter);
+    if (hbd && !SaveHbdCounter(session.userStore, result.job.hbdCounter)) {
+        session.prompt.Show("Alert!", HbdCounterNotStored(result.job.hbdCounter),
+                            PromptIcon::kWarning);
+    }
     return result;
 }
 

@@ -514,7 +514,10 @@ RunReport RunWorklist(Session& session, RunState& state, const RunOptions& optio
     }
     ReportUnwritten(session, report);
     if (report.stopped) return report;
-    if (counting) SaveHbdCounter(session.userStore, cursor.hbdCounter, HbdCounterText::kBatch);
+    if (counting && !SaveHbdCounter(session.userStore, cursor.hbdCounter, HbdCounterText::kBatch)) {
+        session.prompt.Show("Process Error", HbdCounterNotStored(cursor.hbdCounter),
+                            PromptIcon::kWarning);
+    }
     state.translateArmed = true;
     WriteBatchList(session, report, options, 1);
     TellProgress(options, 0, cursor.rowsTotal, cursor.rowsTotal);
