@@ -259,6 +259,30 @@ INSTANTIATE_TEST_SUITE_P(
                       ConfigFileCase{"Folders", "folder", "folder", false}),
     NameOf);
 
+TEST_F(HostileInputTest, ASubprogramWithoutReadPermissionIsReportedAndLeftOut) {
+    const fs::path program = Write("progs/SIDE.PGM",
+                                   "::UNm DL=800 DH=600 DS=18\n::SIDE=1;\nSIDE#1{\n"
+                                   "W#2010{ #8098=LOCKED.PGM #8020=0 #8021=0 #8022=0 }\n" +
+                                       std::string("W#81{ #1=10 #2=20 #3=-5 #205=8 }\n}SIDE\n"));
+    const fs::path locked = Write("progs/SUB/LOCKED.PGM", kProgram);
+    fs::permissions(locked, fs::perms::none);
+    fs::permissions(root_ / "out", fs::perms::all, fs::perm_options::add);
+    const auto reply = RunInChild(ChildCondition::kUnprivileged, [&] {
+        const ProgramJobResult result = Translate(program);
+        std::string told;
+        for (const Diagnostic& d : result.job.diagnostics) told += d.message + "\n";
+        return std::string(result.job.written ? "1" : "0") +
+               (result.job.missingSubprogram == locked ? "1" : "0") + told + Said(prompt_);
+    });
+    if (!reply) GTEST_SKIP() << "cannot drop privileges here";
+    EXPECT_EQ(reply->substr(0, 2), "11") << *reply;
+    EXPECT_NE(reply->find("Cannot read \"" + locked.string() + "\": Permission denied\n"),
+              std::string::npos)
+        << *reply;
+    EXPECT_NE(reply->find("Subprogram Error: Subprogram: \r" + locked.string()), std::string::npos)
+        << *reply;
+}
+
 // ---- Programs that change under a job ---------------------------------------------------------
 
 // Overwritten, cut short or grown between recognition and scan: the drawing is that of the
