@@ -671,4 +671,16 @@ TEST_F(WorklistInputTest, BinaryCsvIsRefusedAndTheWorklistStaysAsItWas) {
     EXPECT_TRUE(WorklistFileText(session_->worklist) == before_) << "the worklist was changed";
 }
 
+TEST_F(WorklistInputTest, AFolderWhereAWorklistShouldBeIsRefused) {
+    const fs::path folder = root_ / "lists" / "JOBS.lst";
+    fs::create_directories(folder);
+    std::string error;
+    EXPECT_FALSE(OpenWorklist(*session_, folder, &error));
+    EXPECT_NE(error.find("it is a folder"), std::string::npos) << error;
+    EXPECT_FALSE(ImportWorklistFromCsv(*session_, folder, &error));
+    EXPECT_NE(error.find("it is a folder"), std::string::npos) << error;
+    EXPECT_TRUE(WorklistFileText(session_->worklist) == before_) << "the worklist was changed";
+    EXPECT_EQ(prompt_.messages.size(), 2u);
+}
+
 }  // namespace

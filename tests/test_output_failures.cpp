@@ -354,10 +354,6 @@ TEST_F(OutputFailureSessionTest, ABatchListThatCannotBeWrittenFailsTheRun) {
     EXPECT_TRUE(fs::is_empty(batchList)) << "the folder in the way is left alone";
 }
 
-}  // namespace
-
-namespace {
-
 // A name with a NUL in it (a worklist cell can hold one) would be cut short by the system: the
 // file written would be another one than the name says.
 TEST(OutputNameTest, ANameWithANulWritesNoOtherFile) {
