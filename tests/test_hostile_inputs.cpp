@@ -283,6 +283,38 @@ TEST_F(HostileInputTest, ASubprogramWithoutReadPermissionIsReportedAndLeftOut) {
         << *reply;
 }
 
+// In a run, one job at a time or several at once alike: the row of the unreadable program is
+// skipped with its reason, the others are translated.
+TEST_F(HostileInputTest, ARunNamesTheUnreadableProgramOfARow) {
+    Write("progs/SIDE.PGM", kProgram);
+    fs::permissions(Write("progs/LOCKED.PGM", kProgram), fs::perms::none);
+    fs::permissions(root_ / "out", fs::perms::all, fs::perm_options::add);
+    session_->worklistFolder = root_ / "progs";
+    for (int r = 1; r <= 3; ++r) {
+        session_->worklist.SetCell(r, WorklistColumn::kNorm, "1");
+        session_->worklist.SetCell(r, WorklistColumn::kFilename,
+                                   r == 2 ? "LOCKED.PGM" : "SIDE.PGM");
+        session_->worklist.SetCell(r, WorklistColumn::kOutputFilename, "OUT" + std::to_string(r));
+    }
+    for (const int jobs : {1, 2}) {
+        SCOPED_TRACE(jobs);
+        const auto reply = RunInChild(ChildCondition::kUnprivileged, [&] {
+            RunState state;
+            state.translateArmed = true;
+            RunOptions options;
+            options.forceSave = true;
+            options.jobs = jobs;
+            const RunReport report = RunWorklist(*session_, state, options);
+            std::string skipped;
+            for (const auto& s : report.skipped) skipped += std::to_string(s.row);
+            return std::to_string(report.WrittenOutputs().size()) + skipped + "|" + Said(prompt_);
+        });
+        if (!reply) GTEST_SKIP() << "cannot drop privileges here";
+        EXPECT_EQ(*reply, "22|Alert!: Cannot read \"" + (root_ / "progs" / "LOCKED.PGM").string() +
+                              "\": Permission denied\n");
+    }
+}
+
 // ---- Programs that change under a job ---------------------------------------------------------
 
 // Overwritten, cut short or grown between recognition and scan: the drawing is that of the
