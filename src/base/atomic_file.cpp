@@ -196,7 +196,9 @@ bool WriteFileAtomically(const fs::path& target, std::string_view content, std::
 }
 
 bool WriteFileAtomically(const fs::path& target, const Producer& produce, std::string* error) {
-    if (target.empty() || !target.has_filename()) {
+    // A NUL would end the name early at the system call, so another file would be written.
+    if (target.empty() || !target.has_filename() ||
+        target.native().find(fs::path::value_type{}) != fs::path::string_type::npos) {
         SetError(error, "Cannot write " + Quoted(target) + ": not a file name");
         return false;
     }

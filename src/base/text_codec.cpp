@@ -167,9 +167,9 @@ std::string Decode(std::string_view bytes, TextEncoding encoding) {
             return IsValidUtf8(body) ? std::string(body) : DecodeSingleBytes(body, true);
         }
         case TextEncoding::kUtf16Le:
-            return DecodeUtf16(bytes.substr(2), false);
+            return DecodeUtf16(bytes.substr(bytes.starts_with("\xFF\xFE") ? 2 : 0), false);
         case TextEncoding::kUtf16Be:
-            return DecodeUtf16(bytes.substr(2), true);
+            return DecodeUtf16(bytes.substr(bytes.starts_with("\xFE\xFF") ? 2 : 0), true);
         case TextEncoding::kWindows1252:
             break;
     }
@@ -203,6 +203,20 @@ TextEncoding DetectEncoding(std::string_view bytes) {
     if (bytes.starts_with(kUtf8Bom)) return TextEncoding::kUtf8Bom;
     if (bytes.starts_with("\xFF\xFE")) return TextEncoding::kUtf16Le;
     if (bytes.starts_with("\xFE\xFF")) return TextEncoding::kUtf16Be;
+    // Without a mark, UTF-16 shows itself in its head: program text is mostly ASCII, so the high
+    // byte of nearly every code unit is NUL while the low byte never is. Text with a stray NUL
+    // here and there is far from that.
+    const std::size_t units = std::min<std::size_t>(bytes.size() / 2, 4096);
+    if (units >= 2) {
+        std::size_t evenNuls = 0;
+        std::size_t oddNuls = 0;
+        for (std::size_t k = 0; k < units; ++k) {
+            evenNuls += bytes[2 * k] == '\0';
+            oddNuls += bytes[2 * k + 1] == '\0';
+        }
+        if (evenNuls == 0 && oddNuls * 4 >= units * 3) return TextEncoding::kUtf16Le;
+        if (oddNuls == 0 && evenNuls * 4 >= units * 3) return TextEncoding::kUtf16Be;
+    }
     return IsValidUtf8(bytes) ? TextEncoding::kUtf8 : TextEncoding::kWindows1252;
 }
 

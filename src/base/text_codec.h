@@ -12,12 +12,13 @@ namespace retracer {
 enum class TextEncoding {
     kUtf8,         // valid UTF-8 (plain ASCII included), no byte-order mark
     kUtf8Bom,      // starts with the UTF-8 byte-order mark
-    kUtf16Le,      // starts with FF FE
-    kUtf16Be,      // starts with FE FF
+    kUtf16Le,      // starts with FF FE, or has no mark but NUL high bytes (ASCII text in UTF-16)
+    kUtf16Be,      // starts with FE FF, or the same without a mark
     kWindows1252,  // anything else: not valid UTF-8, so read as the Western Windows code page
 };
 
-// Decides the encoding from a byte-order mark, else from whether the bytes are valid UTF-8.
+// Decides the encoding from a byte-order mark, else from the NUL bytes of UTF-16 text, else from
+// whether the bytes are valid UTF-8.
 TextEncoding DetectEncoding(std::string_view bytes);
 
 // Turns the bytes of a text file into UTF-8, dropping a byte-order mark.

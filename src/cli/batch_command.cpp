@@ -49,7 +49,8 @@ nlohmann::json Summary(const RunReport& report) {
             {"skipped", skipped},
             {"duplicateNames", report.duplicateNames},
             {"stopped", report.stopped},
-            {"batchList", PathText(report.batchList)}};
+            {"batchList", PathText(report.batchList)},
+            {"batchListError", report.batchListError}};
 }
 
 }  // namespace
@@ -105,8 +106,10 @@ int RunBatch(const BatchOptions& options, const char* argv0, Prompt& prompt) {
             }
         }
     }
-    const bool ok =
-        !report.duplicateNames && !report.stopped && report.skipped.empty() && report.AllWritten();
+    // Batch.lst asked for but not written is a failure: the nesting application would read an
+    // old list.
+    const bool ok = !report.duplicateNames && !report.stopped && report.skipped.empty() &&
+                    report.AllWritten() && report.batchListError.empty();
     return ok ? 0 : 1;
 }
 

@@ -45,7 +45,10 @@ class JobScan : public ScanHandler {
         : context_(context), row_(row), lists_(lists) {}
 
     void SetTranslator(LineTranslator translate) { translate_ = std::move(translate); }
-    void SetFile(std::string file) { file_ = std::move(file); }
+    void SetFile(std::string file) {
+        file_ = std::move(file);
+        nulReported_ = false;
+    }
 
     void ScanBegin(LineScanner&) override {
         JobState& job = context_.job;
@@ -72,10 +75,21 @@ class JobScan : public ScanHandler {
         } else {
             // A job from a worklist row loads the row's variables here.
             lists_ = LoadJobVariables(row_, context_.header, state);
+            for (const std::string& name : lists_.unknownRNames) {
+                context_.Warn(file_, 0,
+                              "the worklist row's R variable \"" + name +
+                                  "\" does not exist (R0 to R299); the entry is ignored");
+            }
         }
     }
 
     void LineRead(LineScanner& scanner) override {
+        // No program text holds a NUL: said once per file, as the file is damaged or no program.
+        if (!nulReported_ && scanner.Current().Text().find('\0') != std::string::npos) {
+            nulReported_ = true;
+            context_.Warn(file_, scanner.LineNumber(),
+                          "NUL bytes in the line: the file is damaged or is no program text");
+        }
         if (translate_) translate_(scanner.Current(), file_, scanner.LineNumber());
     }
 
@@ -87,6 +101,7 @@ class JobScan : public ScanHandler {
     RowVariableLists& lists_;
     LineTranslator translate_;
     std::string file_;
+    bool nulReported_ = false;
 };
 
 // The translator of the program's dialect, fed by the scan.
@@ -129,11 +144,23 @@ void ScanProgramAndCalls(const JobResources& resources, const JobRequest& reques
     for (;;) {
         state.condStack.fill(true);
         scan.SetFile(PathText(current));
-        if (current == request.program && request.text) {
+        if ((job.currentCall == 0 || current == request.program) && request.text) {
             scanner.ScanText(*request.text, scan);
-        } else {
+        } else if (std::error_code ec; std::filesystem::is_regular_file(current, ec)) {
+            // Only a plain file is read: a folder, a device or a pipe under the program's name
+            // would fail or wait forever.
             std::string error;
-            scanner.ScanFile(current, scan, &error);
+            if (!scanner.ScanFile(current, scan, &error)) {
+                if (job.currentCall == 0) {
+                    result.programError = error;
+                    return;
+                }
+                job.diagnostics.push_back(Diagnostic{PathText(current), 0, error});
+                result.missingSubprogram = current;
+            }
+        } else if (job.currentCall == 0) {
+            result.programError = "Cannot read \"" + PathText(current) + "\": not a file";
+            return;
         }
 
         if (job.currentCall >= static_cast<int>(job.calls.size())) break;
@@ -165,6 +192,8 @@ void TranslateJobDrawing(const JobResources& resources, const JobRequest& reques
     DrawingWriter writer;
     if (!writer.OpenDrawing(result.output)) {
         result.fileError = true;
+        // The message box names the file only; the reason goes with the diagnostics.
+        result.diagnostics.push_back(Diagnostic{PathText(result.output), 0, writer.Error()});
         return;
     }
     writer.StartDrawing();
@@ -180,7 +209,15 @@ void TranslateJobDrawing(const JobResources& resources, const JobRequest& reques
     JobScan scan(context, request.rowVariables, result.rowLists);
     const DialectTranslator translator(context, scan);
     ScanProgramAndCalls(resources, request, job, state, scan, result);
+    // A program that vanished or changed into something unreadable since it was recognised
+    // leaves the drawing unwritten: an earlier drawing of it is worth more than an empty one.
+    if (!result.programError.empty()) return;
     result.scanned = true;
+    if (job.diagnosticsLeftOut > 0) {
+        job.diagnostics.push_back(Diagnostic{
+            PathText(request.program), 0,
+            std::to_string(job.diagnosticsLeftOut) + " further problems were found; not listed"});
+    }
 
     // The part's label block and engraved labels go in before the drawing is written.
     AddJobLabelBlock(resources, request, job, state, writer, result);
@@ -188,8 +225,9 @@ void TranslateJobDrawing(const JobResources& resources, const JobRequest& reques
 
     result.written = writer.CloseDrawing();
     result.fileError = !result.written;
-    if (result.written && !writer.Error().empty()) {
-        // A drawing operation out of order: a fault of ours, not of the program.
+    if (!writer.Error().empty()) {
+        // Why the file could not be written, or a drawing operation out of order (a fault of
+        // ours, not of the program).
         result.diagnostics.push_back(Diagnostic{PathText(result.output), 0, writer.Error()});
     }
     for (const Entity& entity : writer.Content().entities) ++result.entitiesPerLayer[entity.layer];
@@ -290,6 +328,10 @@ JobResult TranslateJob(const JobResources& resources, const JobRequest& request)
 }
 
 void RaiseJobMessages(Prompt& prompt, const JobResult& result) {
+    if (!result.programError.empty()) {
+        prompt.Show("Alert!", result.programError + "\r\nNothing was translated.",
+                    PromptIcon::kInformation);
+    }
     if (result.fileError) {
         prompt.Show("Alert!", std::string(kFileError) + "\r\n" + PathText(result.output),
                     PromptIcon::kInformation);
@@ -358,6 +400,10 @@ bool ChkPFile(Session& session, const std::filesystem::path& given, bool dimsFro
         ConfirmMissingProgram(session, given);
         return false;
     }
+    if (!recognition.found.readError.empty()) {
+        session.prompt.Show("Alert!", recognition.found.readError, PromptIcon::kInformation);
+        return false;
+    }
     ShowRecognition(session.panel, recognition);
     if (!recognition.found.recognized) return false;
     session.recognizedProgram = recognition.program;
@@ -381,7 +427,10 @@ ProgramJobResult TranslateProgramFile(Session& session, const ProgramJob& job) {
     RaiseJobMessages(session.prompt, result.job);
     ShowJobResult(session.panel, result.job);
     session.header = result.job.header;
-    if (hbd) SaveHbdCounter(session.userStore, result.job.hbdCounter);
+    if (hbd && !SaveHbdCounter(session.userStore, result.job.hbdCounter)) {
+        session.prompt.Show("Alert!", HbdCounterNotStored(result.job.hbdCounter),
+                            PromptIcon::kWarning);
+    }
     return result;
 }
 

@@ -89,6 +89,9 @@ struct JobResult {
 
     std::filesystem::path missingSubprogram;  // the last subprogram that was not found
     std::string cutCalls;  // why subprogram calls were cut off, empty when none were
+    // Why the main program could not be read when the job came to scan it (it vanished or
+    // changed since it was recognised); nothing was written then. Empty when it was read.
+    std::string programError;
 };
 
 // The output file of a job: in the destination folder under the program's name (numbered for a
@@ -103,8 +106,9 @@ std::string OutputNameAsWritten(std::string_view outputName);
 // Translates a recognised program and every subprogram it calls into one drawing.
 JobResult TranslateJob(const JobResources& resources, const JobRequest& request);
 
-// Tells the user what went wrong in a job ("Alert!" for a drawing that could not be written,
-// "Subprogram Error" for missing or cut off subprograms), in that order.
+// Tells the user what went wrong in a job ("Alert!" for a program that could not be read or a
+// drawing that could not be written, "Subprogram Error" for missing or cut off subprograms), in
+// that order.
 void RaiseJobMessages(Prompt& prompt, const JobResult& result);
 
 // Shows a job on the Control Panel lists: its diagnostics on the message list, then the row's

@@ -59,7 +59,10 @@ void LoadRVariables(const JobRowVariables& row, TranslationState& state, RowVari
         // A piece without a name (an empty cell, a trailing separator) names no variable; reading
         // it as R0 would wipe that variable.
         const std::string_view value = TrimSpaces(fields.value);
-        AssignRVariable(state.vars, TrimSpaces(fields.name), value.empty() ? "0" : value);
+        const std::string_view name = TrimSpaces(fields.name);
+        if (!AssignRVariable(state.vars, name, value.empty() ? "0" : value) && !name.empty()) {
+            lists.unknownRNames.emplace_back(name);
+        }
     }
 }
 

@@ -20,6 +20,7 @@ struct RowVariableLists {
     bool loaded = false;  // false: the job came from no row, and the lists stay as they are
     std::vector<std::pair<std::string, std::string>> vVars;  // name, value text
     std::vector<RVarEntry> rVars;
+    std::vector<std::string> unknownRNames;  // entries naming no R variable (past R299)
 };
 
 // The variable texts of worklist row `row`.
@@ -31,7 +32,8 @@ JobRowVariables RowVariables(const Worklist& worklist, int row);
 // - "V Variables" entries "Vk=expression" with k from 0 to 7 set V0 to V7 (evaluated at once);
 // - "R Variables" entries "Rn=text" store their text as written in R n. Only a blank text
 //   becomes "0": an expression such as L/2 stays an expression, read wherever it is used, so the
-//   row draws the part the way the program's own VAR block does.
+//   row draws the part the way the program's own VAR block does. Entries naming no R variable
+//   (R300 and above) are listed in unknownRNames.
 // Loads nothing for row 0 or a row without a file name.
 RowVariableLists LoadJobVariables(const JobRowVariables& row, const ProgramHeader& header,
                                   TranslationState& state);

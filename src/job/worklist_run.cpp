@@ -350,6 +350,9 @@ class ParallelSegment {
                 StopAt(session_, report, plan.row);
                 return false;
             }
+            if (!rows_[i].found.readError.empty()) {
+                session_.prompt.Show("Alert!", rows_[i].found.readError, PromptIcon::kInformation);
+            }
             if (!rows_[i].found.recognized) {
                 report.skipped.push_back({plan.row, plan.program, plan.missing});
             }
@@ -431,6 +434,7 @@ void WriteBatchList(Session& session, RunReport& report, const RunOptions& optio
     std::string error;
     if (!WriteFileAtomically(target, BatchListText(outputs), &error)) {
         session.prompt.Show("Process Error", error, PromptIcon::kWarning);
+        report.batchListError = error;
         return;
     }
     report.batchList = target;
@@ -511,7 +515,10 @@ RunReport RunWorklist(Session& session, RunState& state, const RunOptions& optio
     }
     ReportUnwritten(session, report);
     if (report.stopped) return report;
-    if (counting) SaveHbdCounter(session.userStore, cursor.hbdCounter, HbdCounterText::kBatch);
+    if (counting && !SaveHbdCounter(session.userStore, cursor.hbdCounter, HbdCounterText::kBatch)) {
+        session.prompt.Show("Process Error", HbdCounterNotStored(cursor.hbdCounter),
+                            PromptIcon::kWarning);
+    }
     state.translateArmed = true;
     WriteBatchList(session, report, options, 1);
     TellProgress(options, 0, cursor.rowsTotal, cursor.rowsTotal);

@@ -74,6 +74,7 @@ struct RunReport {
     std::vector<Translation> translations;
     std::vector<SkippedRow> skipped;
     std::filesystem::path batchList;  // written Batch.lst, empty when none
+    std::string batchListError;       // why Batch.lst could not be written, empty when it was
 
     std::vector<std::filesystem::path> WrittenOutputs() const;
     bool AllWritten() const;

@@ -134,10 +134,15 @@ int LoadHbdCounter(const UserSettingsStore& store) {
     return value >= 0 && value <= kHbdCounterLimit ? static_cast<int>(value) : 0;
 }
 
-void SaveHbdCounter(UserSettingsStore& store, int counter, HbdCounterText form) {
+bool SaveHbdCounter(UserSettingsStore& store, int counter, HbdCounterText form) {
     const std::string text = std::to_string(counter);
-    store.Save(kRetracerApp, kDefaultsSection, "Counter4HBD",
-               form == HbdCounterText::kBatch ? " " + text : text);
+    return store.Save(kRetracerApp, kDefaultsSection, "Counter4HBD",
+                      form == HbdCounterText::kBatch ? " " + text : text);
+}
+
+std::string HbdCounterNotStored(int counter) {
+    return "The HBD counter (" + std::to_string(counter) +
+           ") could not be stored: the next run would give its HBD numbers again.";
 }
 
 }  // namespace retracer

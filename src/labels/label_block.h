@@ -73,9 +73,12 @@ std::string LabelFileName(std::string_view outputPath);
 // The per-user HBD counter under "Counter4HBD". A single job loads and stores it around itself;
 // a batch run carries it from job to job and stores it once at its end, with one leading space
 // as it always has. A stored value that is not a counter (damaged, hand-edited) reads as 0.
+// Saving returns false when the store could not be written; HbdCounterNotStored is what the user
+// is told then.
 enum class HbdCounterText { kSingleJob, kBatch };
 int LoadHbdCounter(const UserSettingsStore& store);
-void SaveHbdCounter(UserSettingsStore& store, int counter,
+bool SaveHbdCounter(UserSettingsStore& store, int counter,
                     HbdCounterText form = HbdCounterText::kSingleJob);
+std::string HbdCounterNotStored(int counter);
 
 }  // namespace retracer

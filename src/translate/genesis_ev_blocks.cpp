@@ -46,7 +46,7 @@ void GenesisEvTranslator::Hole(double x, double y, std::string_view tool) {
 }
 
 bool GenesisEvTranslator::TooManyHoles(int holes) {
-    if (holes < kMaxHolesPerBlock) return false;
+    if (holes < kMaxHolesPerBlock) return !ctx_.NextPatternHole(file_, lineNumber_);
     Warn("more than " + std::to_string(kMaxHolesPerBlock) +
          " holes in one block; the rest of the pattern is left out");
     return true;
@@ -86,6 +86,7 @@ void GenesisEvTranslator::CircleHoles(Block& block) {
         p.given.bx != 0 && p.count != 0 ? 360.0f / static_cast<float>(p.count) : p.step;
     const std::string tool = "0" + GeneralText(p.length);
     for (int i = 1; i <= p.count; ++i) {
+        if (TooManyHoles(i - 1)) return;
         Hole(p.x + radius * CosDeg(angle), p.y + radius * SinDeg(angle), tool);
         angle -= step;  // clockwise
     }

@@ -95,6 +95,7 @@ void GenesisIsoTranslator::CircleHoles(FieldSplitter& line) {
         n = kMaxHolesPerLine;
     }
     for (int k = 0; k < n; ++k) {
+        if (!ctx_.NextPatternHole(file_, lineNumber_)) return;
         const double angle = a + k * step;
         Hole(words, x + u * CosDeg(angle), y + u * SinDeg(angle));
     }
@@ -127,6 +128,7 @@ void GenesisIsoTranslator::DrillRow(const Row& row, double x0, double y0, double
                  GeneralText(row.pitch) + "); the rest of the row is left out");
             break;
         }
+        if (!ctx_.NextPatternHole(file_, lineNumber_)) break;
         Hole(row.words, x0 + t * dx, y0 + t * dy);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,8 +33,18 @@ struct JobState {
     std::string programOffsetY;
     std::string programOffsetZ;
 
-    // Problems found in the input.
+    // Problems found in the input, the first kMaxDiagnostics of them: a program that is wrong on
+    // every one of its million lines must not cost more memory than its drawing.
+    static constexpr std::size_t kMaxDiagnostics = 1000;
     std::vector<Diagnostic> diagnostics;
+    std::size_t diagnosticsLeftOut = 0;  // those found beyond the first kMaxDiagnostics
+
+    // Holes that rows and circles of holes may add in one job. Each pattern is bounded on its
+    // own, but a program of thousands of huge rows would still make a drawing of billions; no
+    // panel comes near this.
+    static constexpr std::size_t kMaxPatternHoles = 2'000'000;
+    std::size_t maxPatternHoles = kMaxPatternHoles;
+    std::size_t patternHoles = 0;  // made so far
 
     // The program line being translated, so that the output routines can name it when they
     // leave out geometry they cannot draw.

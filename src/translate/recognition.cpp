@@ -191,16 +191,23 @@ Recognition RecognizeProgramText(std::string_view text, int allVariables, bool d
 
 Recognition RecognizeProgram(const std::filesystem::path& path, int allVariables, bool dimsFromJob,
                              ProgramHeader& header) {
-    std::string text;
+    Recognition failed;
     std::error_code ec;
-    if (path.empty() || !std::filesystem::is_regular_file(path, ec) ||
-        !ReadTextFile(path, text, nullptr)) {
-        header.dialect = Dialect::kNone;
-        Recognition missing;
-        missing.fileMissing = true;
-        return missing;
+    const std::filesystem::file_status status =
+        path.empty() ? std::filesystem::file_status() : std::filesystem::status(path, ec);
+    std::string text;
+    if (!std::filesystem::exists(status)) {
+        failed.fileMissing = true;
+    } else if (!std::filesystem::is_regular_file(status)) {
+        // Only a plain file is opened: a pipe or a device could keep the reader waiting forever.
+        failed.readError =
+            "Cannot read \"" + path.string() + "\": " +
+            (std::filesystem::is_directory(status) ? "it is a folder" : "it is not a file");
+    } else if (ReadTextFile(path, text, &failed.readError)) {
+        return RecognizeProgramText(text, allVariables, dimsFromJob, header);
     }
-    return RecognizeProgramText(text, allVariables, dimsFromJob, header);
+    header.dialect = Dialect::kNone;
+    return failed;
 }
 
 }  // namespace retracer

@@ -14,6 +14,9 @@ namespace retracer {
 struct Recognition {
     bool recognized = false;
     bool fileMissing = false;
+    // Why a file that is there could not be read (a folder, no permission, a read error); empty
+    // when it was read or is missing.
+    std::string readError;
     std::string framePD = "Program data";  // the program data frame's caption
     std::string labDim;                    // units and part size
     std::string labCmt;                    // program comment

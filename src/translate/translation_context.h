@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "base/field_splitter.h"
 #include "drawing/drawing_writer.h"
 #include "drawing/layer_names.h"
@@ -35,7 +38,26 @@ struct TranslationContext {
     }
     // Reports a problem in the input; the job goes on.
     void Warn(std::string file, int line, std::string message) const {
+        if (job.diagnostics.size() >= JobState::kMaxDiagnostics) {
+            ++job.diagnosticsLeftOut;
+            return;
+        }
         job.diagnostics.push_back(Diagnostic{std::move(file), line, std::move(message)});
+    }
+    // Counts one more hole of a row or circle of holes; false once the job's share is used up,
+    // said once, at the first hole left out.
+    bool NextPatternHole(std::string_view file, int line) const {
+        if (job.patternHoles < job.maxPatternHoles) {
+            ++job.patternHoles;
+            return true;
+        }
+        if (job.patternHoles++ == job.maxPatternHoles) {
+            Warn(std::string(file), line,
+                 "more than " + std::to_string(job.maxPatternHoles) +
+                     " holes in rows and circles of holes; the rest of the job's patterns are "
+                     "left out");
+        }
+        return false;
     }
 };
 

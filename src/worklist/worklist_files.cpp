@@ -194,21 +194,27 @@ bool ExportWorklistCsv(const Worklist& worklist, const std::filesystem::path& fi
     return WriteFileAtomically(file, WorklistCsvText(worklist), error);
 }
 
-int ImportWorklistCsvText(std::string_view text, Worklist& worklist) {
+int ImportWorklistCsvText(std::string_view text, Worklist& worklist, int* linesLeftOut) {
     FieldSplitter fields;
     int row = 0;
+    int leftOut = 0;
     std::size_t pos = 0;
-    while (pos < text.size() && row < worklist.RowCount()) {
+    while (pos < text.size()) {
         std::size_t end = text.find('\n', pos);
         if (end == std::string_view::npos) end = text.size();
         std::string_view line = text.substr(pos, end - pos);
         pos = end + 1;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty()) break;
+        if (row == worklist.RowCount()) {
+            ++leftOut;  // no row left for it; counted so the user hears of it
+            continue;
+        }
         fields.Assign(line, ",");
         ++row;
         for (int c = 1; c <= kColumns; ++c) worklist.SetCell(row, c, fields.Field(c));
     }
+    if (linesLeftOut != nullptr) *linesLeftOut = leftOut;
     return row;
 }
 
@@ -216,7 +222,21 @@ bool ImportWorklistCsv(const std::filesystem::path& file, Worklist& worklist, in
                        std::string* error) {
     std::string text;
     if (!ReadTextFile(file, text, error)) return false;
-    const int rows = ImportWorklistCsvText(text, worklist);
+    // A text file has no NUL (UTF-16 is decoded by now): this is some other kind of file.
+    if (text.find('\0') != std::string::npos) {
+        return Fail(error, "Cannot import \"" + PathText(file) + "\": it is not a text file");
+    }
+    // Into a copy first: a file with more lines than the worklist has rows is refused whole,
+    // rather than leaving a worklist that silently lacks its last jobs.
+    Worklist copy = worklist;
+    int leftOut = 0;
+    const int rows = ImportWorklistCsvText(text, copy, &leftOut);
+    if (leftOut > 0) {
+        return Fail(error, PathText(file) + ": " + std::to_string(rows + leftOut) +
+                               " lines, but the worklist holds " +
+                               std::to_string(worklist.RowCount()) + " rows; nothing was imported");
+    }
+    worklist = std::move(copy);
     if (imported != nullptr) *imported = rows;
     return true;
 }

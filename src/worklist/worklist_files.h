@@ -31,9 +31,10 @@ bool ExportWorklistCsv(const Worklist& worklist, const std::filesystem::path& fi
 // Puts the lines into rows 1, 2, … up to the last row: field c into column c (missing fields
 // empty, fields after the 15th dropped). The first empty line ends the import; rows below the
 // last imported line keep what they had. Any material name is taken as it is. Returns the number
-// of rows imported.
-int ImportWorklistCsvText(std::string_view text, Worklist& worklist);
-// False (with the reason) when the file cannot be read; the worklist is then unchanged.
+// of rows imported; lines beyond the last row are counted in `linesLeftOut` (when given).
+int ImportWorklistCsvText(std::string_view text, Worklist& worklist, int* linesLeftOut = nullptr);
+// False (with the reason), the worklist unchanged, when the file cannot be read, is no text, or
+// has more lines than the worklist has rows.
 bool ImportWorklistCsv(const std::filesystem::path& file, Worklist& worklist, int* imported,
                        std::string* error);
 
