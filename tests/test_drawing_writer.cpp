@@ -89,7 +89,7 @@ TEST(DrawingWriter, FromSingleStoresTheFloatsShortestDecimal) {
 }
 
 TEST_F(DrawingWriterFiles, CollectsLayersPolylinesAndShortDecimalValues) {
-    DrawingWriter w;
+    DrawingWriter w{DrawingWriter::Keep::kEntities};
     DrawSomething(w, folder_ / "a.dxf");
     EXPECT_EQ(w.Error(), "");
     w.AddLine(0, 0, 0, 1, 1, 0, "BORDER", 5);
@@ -143,7 +143,7 @@ TEST_F(DrawingWriterFiles, CallsOutOfOrderAreRefused) {
     };
     int index = 0;
     for (const auto& c : cases) {
-        DrawingWriter w;
+        DrawingWriter w{DrawingWriter::Keep::kEntities};
         if (c.stage >= kOpened) w.OpenDrawing(folder_ / (std::to_string(index++) + ".dxf"));
         if (c.stage >= kStarted) w.StartDrawing();
         if (c.stage == kInPolyline) w.BeginPolyline("R", 3);
@@ -174,7 +174,7 @@ TEST_F(DrawingWriterFiles, OpenDrawingRefusesFilesThatCannotBeWritten) {
         {folder_ / "", "not a file name"},
     };
     for (const auto& [target, reason] : cases) {
-        DrawingWriter w;
+        DrawingWriter w{DrawingWriter::Keep::kEntities};
         EXPECT_FALSE(w.OpenDrawing(target)) << reason;
         const std::string err = w.Error();
         EXPECT_NE(err.find(reason), std::string::npos) << reason << ": '" << err << "'";
@@ -195,7 +195,7 @@ TEST_F(DrawingWriterFiles, OpenDrawingRefusesFilesThatCannotBeWritten) {
 TEST_F(DrawingWriterFiles, ReplacesTheFileAtCloseAndKeepsItWhenThatFails) {
     const fs::path file = folder_ / "Part.DXF";
     Put(file, "old drawing");
-    DrawingWriter w;
+    DrawingWriter w{DrawingWriter::Keep::kEntities};
     DrawSomething(w, file, 200);
     EXPECT_EQ(w.Error(), "");
     EXPECT_EQ(Contents(file), "old drawing");
@@ -230,7 +230,7 @@ std::string ReadOnlyFolderProblem(const fs::path& mine) {
     if (refused.Error().find("no file can be created") == std::string::npos)
         return "read-only folder accepted: '" + refused.Error() + "'";
     fs::permissions(mine, fs::perms::owner_all);
-    DrawingWriter w;
+    DrawingWriter w{DrawingWriter::Keep::kEntities};
     DrawSomething(w, mine / "Part.DXF");
     if (!w.Error().empty()) return "could not draw: " + w.Error();
     fs::permissions(mine, fs::perms::owner_read | fs::perms::owner_exec);

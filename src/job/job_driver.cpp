@@ -108,15 +108,6 @@ struct DialectTranslator {
     }
 };
 
-// A program line draws at most one entity or so, and lines are rarely shorter than 24 bytes
-// (hole rows draw more; the vector then grows as usual).
-void ReserveForProgram(DrawingWriter& writer, const JobRequest& request) {
-    std::error_code ec;
-    const std::uintmax_t bytes =
-        request.text ? request.text->size() : std::filesystem::file_size(request.program, ec);
-    if (!ec) writer.ReserveEntities(static_cast<std::size_t>(bytes / 24));
-}
-
 // Scans the main program, then every subprogram it calls (calls found on the way are appended
 // and scanned in turn), as far as the limits on calls and nesting allow.
 void ScanProgramAndCalls(const JobResources& resources, const JobRequest& request, JobState& job,
@@ -167,7 +158,6 @@ void TranslateJobDrawing(const JobResources& resources, const JobRequest& reques
         return;
     }
     writer.StartDrawing();
-    ReserveForProgram(writer, request);
 
     JobState job;
     job.mirrorJob = request.mirror;
@@ -191,8 +181,8 @@ void TranslateJobDrawing(const JobResources& resources, const JobRequest& reques
         // A drawing operation out of order: a fault of ours, not of the program.
         result.diagnostics.push_back(Diagnostic{PathText(result.output), 0, writer.Error()});
     }
-    for (const Entity& entity : writer.Content().entities) ++result.entitiesPerLayer[entity.layer];
-    result.entityCount = writer.Content().entities.size();
+    result.entitiesPerLayer = writer.EntitiesPerLayer();
+    result.entityCount = writer.EntityCount();
 
     result.calls = std::move(job.calls);
     result.labelFields = std::move(job.labelFields);
