@@ -123,7 +123,13 @@ void ScanProgramAndCalls(const JobResources& resources, const JobRequest& reques
             scanner.ScanText(*request.text, scan);
         } else {
             std::string error;
-            scanner.ScanFile(current, scan, &error);
+            if (!scanner.ScanFile(current, scan, &error) && scanner.Interrupted()) {
+                // Half a program makes a wrong part: nothing of it is written.
+                result.programError = error + "; the program was not translated";
+                result.diagnostics.push_back(
+                    Diagnostic{PathText(current), scanner.LineNumber() + 1, result.programError});
+                return;
+            }
         }
 
         if (job.currentCall >= static_cast<int>(job.calls.size())) break;
@@ -169,6 +175,13 @@ void TranslateJobDrawing(const JobResources& resources, const JobRequest& reques
     JobScan scan(context, request.rowVariables, result.rowLists);
     const DialectTranslator translator(context, scan);
     ScanProgramAndCalls(resources, request, job, state, scan, result);
+    if (!result.programError.empty()) {
+        // The writer goes without leaving a file; what was found before the fault still shows.
+        result.diagnostics.insert(result.diagnostics.begin(),
+                                  std::make_move_iterator(job.diagnostics.begin()),
+                                  std::make_move_iterator(job.diagnostics.end()));
+        return;
+    }
     result.scanned = true;
 
     // The part's label block and engraved labels go in before the drawing is written.
@@ -222,11 +235,13 @@ ProgramRecognition RecognizeJobProgram(const Settings& settings, const std::file
     recognition.header = before;
     recognition.found = RecognizeProgram(recognition.program, settings.allVariables, dimsFromJob,
                                          recognition.header);
-    if (recognition.found.recognized) {
-        recognition.text =
-            std::make_shared<const std::string>(std::move(recognition.found.programText));
+    Recognition& found = recognition.found;
+    if (found.recognized) {
+        if (!found.wholeText) found.programText += found.listNote + "\n";
+        recognition.listed = std::make_shared<const std::string>(std::move(found.programText));
+        if (found.wholeText) recognition.text = recognition.listed;
     }
-    recognition.found.programText.clear();
+    found.programText.clear();
     return recognition;
 }
 
@@ -243,7 +258,7 @@ void ShowRecognition(ControlPanelLists& panel, const ProgramRecognition& recogni
         panel.AddRVar(clear);
         for (std::string line : found.rVarLines) panel.AddRVar(line);
     }
-    if (recognition.text) panel.PrgList().AssignShared(recognition.text);
+    if (recognition.listed) panel.PrgList().AssignShared(recognition.listed);
 }
 
 std::filesystem::path OutputPathFor(const JobResources& resources, const JobRequest& request) {
@@ -277,6 +292,9 @@ JobResult TranslateJob(const JobResources& resources, const JobRequest& request)
 }
 
 void RaiseJobMessages(Prompt& prompt, const JobResult& result) {
+    if (!result.programError.empty()) {
+        prompt.Show("Process Error", result.programError, PromptIcon::kWarning);
+    }
     if (result.fileError) {
         prompt.Show("Alert!", std::string(kFileError) + "\r\n" + PathText(result.output),
                     PromptIcon::kInformation);
