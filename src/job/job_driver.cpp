@@ -1,8 +1,5 @@
 #include "job/job_driver.h"
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 #include <functional>
 #include <memory>
 #include <system_error>
@@ -215,17 +212,6 @@ void ListVVars(ControlPanelLists& panel,
     }
 }
 
-// A large drawing leaves the allocator holding hundreds of megabytes it no longer uses; hand
-// them back so a long session or a batch does not keep its largest job's footprint.
-void ReleaseFreedMemory(const JobResult& result) {
-#if defined(__GLIBC__)
-    constexpr std::size_t kLargeDrawing = 100'000;
-    if (result.entityCount >= kLargeDrawing) malloc_trim(0);
-#else
-    (void)result;
-#endif
-}
-
 }  // namespace
 
 ProgramRecognition RecognizeJobProgram(const Settings& settings, const std::filesystem::path& given,
@@ -287,7 +273,6 @@ JobResult TranslateJob(const JobResources& resources, const JobRequest& request)
     if (request.program.empty()) return result;
     result.output = OutputPathFor(resources, request);
     TranslateJobDrawing(resources, request, result);
-    ReleaseFreedMemory(result);
     return result;
 }
 
