@@ -10,7 +10,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${BUILD_DIR:-build-release}"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DRETRACER_BUILD_APP=OFF >/dev/null
+# A build folder of one's own is used as it is configured.
+[ -f "$build/CMakeCache.txt" ] ||
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DRETRACER_BUILD_APP=OFF >/dev/null
 cmake --build "$build" -j2 --target retracer-cli make_big_program >/dev/null
 make="$PWD/$build/tools/make_big_program"
 clis=("$@")
