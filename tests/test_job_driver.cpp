@@ -324,6 +324,48 @@ TEST_F(JobDriverTest, ALineTooLongStopsTheJobAndKeepsTheEarlierDrawing) {
     }
 }
 
+// A program over 64 MB is not kept in memory: the Control Panel lists its first 10,000 lines and
+// says so, and the job reads the whole file itself, holes at its far end included.
+TEST_F(JobDriverTest, AProgramTooLargeToKeepIsListedInPartAndReadFromItsFile) {
+    const fs::path big = root_ / "progs" / "BIG.PGM";
+    fs::create_directories(big.parent_path());
+    {
+        std::ofstream out(big, std::ios::binary);
+        out << kHeader << "W#81{ #1=10 #2=20 #3=-5 }\n";
+        const std::string comment = "'" + std::string(98, 'c') + "\n";
+        std::string block;
+        for (int i = 0; i < 10000; ++i) block += comment;
+        for (int i = 0; i < 68; ++i) out << block;  // 68 blocks of 1,000,000 bytes
+        out << "W#81{ #1=700 #2=500 #3=-5 }\n}SIDE\n";
+    }
+    ASSERT_GT(fs::file_size(big), std::uintmax_t{64} << 20);
+    const ProgramRecognition recognized =
+        RecognizeJobProgram(session_->settings, big, false, ProgramHeader{});
+    ASSERT_TRUE(recognized.found.recognized);
+    EXPECT_EQ(recognized.header.partLength, 800);
+    EXPECT_EQ(recognized.text, nullptr) << "the job reads the file";
+    ASSERT_NE(recognized.listed, nullptr);
+    TextList list;
+    list.AssignShared(recognized.listed);
+    ASSERT_EQ(list.Count(), 10001);
+    EXPECT_EQ(list.Line(0), "$=Test");
+    EXPECT_EQ(list.Line(10000), "(only the first 10000 lines of this program of 65 MB are listed)");
+
+    session_->settings.options.saveOnTranslate = true;
+    const ProgramJobResult result = Translate(big);
+    ASSERT_TRUE(result.job.written);
+    EXPECT_EQ(session_->recognizedText, nullptr);
+    EXPECT_EQ(session_->panel.PrgList().Count(), 10001);
+    // The same drawing as the program without its comments.
+    const ProgramJobResult small =
+        Translate(Write("SMALL.PGM", std::string(kHeader) +
+                                         "W#81{ #1=10 #2=20 #3=-5 }\nW#81{ #1=700 #2=500 #3=-5 }\n"
+                                         "}SIDE\n"));
+    ASSERT_TRUE(small.job.written);
+    EXPECT_EQ(result.job.entitiesPerLayer, small.job.entitiesPerLayer)
+        << "the hole after the 68 MB of comments is drawn";
+}
+
 // A job whose drawing outgrows memory: the counts it reports are those of the written file.
 TEST_F(JobDriverTest, CountsOfALargeDrawingAreThoseOfTheFile) {
     std::string program = kHeader;

@@ -273,7 +273,7 @@ Recognition RecognizeProgram(const std::filesystem::path& path, int allVariables
         result.listNote = note;
     } else if (!result.wholeText) {
         result.listNote = "(only the first " + std::to_string(kListedLines) +
-                          " lines of this program of " + std::to_string(size >> 20) +
+                          " lines of this program of " + std::to_string((size + (1 << 19)) >> 20) +
                           " MB are listed)";
     }
     return result;
