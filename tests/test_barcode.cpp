@@ -81,7 +81,7 @@ TEST(BarcodeTest, PatternsScanBackToTheirTextOrAreEmpty) {
 }
 
 TEST(BarcodeTest, BarsAreSolidsSpanningAQuarterOfThePartLength) {
-    DrawingWriter writer;
+    DrawingWriter writer{DrawingWriter::Keep::kEntities};
     writer.OpenDrawing(std::filesystem::temp_directory_path() / "retracer-barcode.dxf");
     writer.StartDrawing();
     const double length = 800, width = 600, x0 = 100, y0 = 50;

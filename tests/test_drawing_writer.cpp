@@ -10,6 +10,7 @@
 #include <functional>
 #include <iostream>
 #include <limits>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -81,6 +82,54 @@ void DrawSomething(DrawingWriter& w, const fs::path& file, int copies = 1) {
     }
 }
 
+// Draws `count` entities as a busy job does: holes, lines, routes of many vertices with arcs,
+// texts, solids and engraved lettering, on a handful of layers; holes only with `kinds` 1.
+void DrawMany(DrawingWriter& w, int count, int kinds = 8) {
+    Drawing lettering;
+    lettering.layers = {{"ENGRAVE", 6}};
+    lettering.entities = {
+        Entity{"ENGRAVE", 6, LineEntity{{1, 1, 0}, {2, 3, 0}}},
+        Entity{"ENGRAVE", 6, PolylineEntity{{{0, 0, 0, 0}, {1, 1, 0, 0}}, false}}};
+    for (int i = 0; i < count; ++i) {
+        const float x = static_cast<float>(i % 2400) + 0.5f;
+        const float y = static_cast<float>(i % 1200) * 0.1f;
+        switch (i % kinds) {
+            case 0:
+            case 1:
+            case 2:
+                w.AddCircle(x, y, -12.5f, 4, i % 2 ? "VBORE_Z12T5" : "VBORE_Z12P5T5", 4);
+                break;
+            case 3:
+                w.AddLine(x, y, 0, y, x, -8, "SAW_Z8", 3);
+                break;
+            case 4:
+                w.BeginPolyline("ROUTE_Z18_T3_FD2000_S18", 3);
+                for (int k = 0; k < 1 + i % 50; ++k)
+                    w.AddVertex(x + static_cast<float>(k), y - static_cast<float>(k), -18,
+                                "ROUTE_Z18_T3_FD2000_S18", 3, k % 2 ? 0.41421357f : 0);
+                w.EndPolyline();
+                break;
+            case 5:
+                w.AddText(x, y, 0, 3.5f, 90, "Door " + std::to_string(i), "NOTES", 7);
+                break;
+            case 6:
+                w.AddSolid({Point3{x, y, 0}, {x + 1, y, 0}, {x, y + 1, 0}, {x + 1, y + 1, 0}},
+                           "BARCODE", 7);
+                break;
+            default:
+                w.AddDrawing(lettering);
+                break;
+        }
+    }
+}
+
+// Entities per layer, counted from the kept drawing.
+std::map<std::string, std::size_t> Tally(const Drawing& drawing) {
+    std::map<std::string, std::size_t> tally;
+    for (const Entity& e : drawing.entities) ++tally[e.layer];
+    return tally;
+}
+
 TEST(DrawingWriter, FromSingleStoresTheFloatsShortestDecimal) {
     EXPECT_EQ(FromSingle(1.2345679e10f), 12345678848.0);  // its shortest text is all its digits
     EXPECT_TRUE(std::isnan(FromSingle(std::numeric_limits<float>::quiet_NaN())));
@@ -89,7 +138,7 @@ TEST(DrawingWriter, FromSingleStoresTheFloatsShortestDecimal) {
 }
 
 TEST_F(DrawingWriterFiles, CollectsLayersPolylinesAndShortDecimalValues) {
-    DrawingWriter w;
+    DrawingWriter w{DrawingWriter::Keep::kEntities};
     DrawSomething(w, folder_ / "a.dxf");
     EXPECT_EQ(w.Error(), "");
     w.AddLine(0, 0, 0, 1, 1, 0, "BORDER", 5);
@@ -143,7 +192,7 @@ TEST_F(DrawingWriterFiles, CallsOutOfOrderAreRefused) {
     };
     int index = 0;
     for (const auto& c : cases) {
-        DrawingWriter w;
+        DrawingWriter w{DrawingWriter::Keep::kEntities};
         if (c.stage >= kOpened) w.OpenDrawing(folder_ / (std::to_string(index++) + ".dxf"));
         if (c.stage >= kStarted) w.StartDrawing();
         if (c.stage == kInPolyline) w.BeginPolyline("R", 3);
@@ -234,7 +283,7 @@ TEST_F(DrawingWriterFiles, RefusesValuesThatAreNotFiniteNumbers) {
 
 // A bad vertex drops only itself: the polyline keeps its good vertices in order.
 TEST_F(DrawingWriterFiles, ARefusedVertexLeavesTheRestOfItsPolyline) {
-    DrawingWriter w;
+    DrawingWriter w(DrawingWriter::Keep::kEntities);
     w.OpenDrawing(folder_ / "p.dxf");
     w.StartDrawing();
     w.BeginPolyline("ROUTE", 3);
@@ -261,7 +310,7 @@ TEST_F(DrawingWriterFiles, OpenDrawingRefusesFilesThatCannotBeWritten) {
         {folder_ / "", "not a file name"},
     };
     for (const auto& [target, reason] : cases) {
-        DrawingWriter w;
+        DrawingWriter w{DrawingWriter::Keep::kEntities};
         EXPECT_FALSE(w.OpenDrawing(target)) << reason;
         const std::string err = w.Error();
         EXPECT_NE(err.find(reason), std::string::npos) << reason << ": '" << err << "'";
@@ -279,32 +328,131 @@ TEST_F(DrawingWriterFiles, OpenDrawingRefusesFilesThatCannotBeWritten) {
 
 // The old drawing stays untouched until CloseDrawing replaces it; a failed write (here: the file
 // size limit) keeps it as it was, and the drawing can be closed again once the cause is gone.
+// Files may grow to `bytes` while it lives (written by any thread of the process).
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) : handler_(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limited = previous_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, handler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit previous_{};
+    void (*handler_)(int);
+};
+
+// The old drawing stays untouched until CloseDrawing replaces it; a failed write (here: the file
+// size limit, a few bytes short of the drawing) keeps it as it was, and the drawing can be closed
+// again once the cause is gone. Both for a drawing held in memory and for one whose entities went
+// to a temporary file.
 TEST_F(DrawingWriterFiles, ReplacesTheFileAtCloseAndKeepsItWhenThatFails) {
+    for (const int copies : {200, 20000}) {
+        const fs::path file = folder_ / "Part.DXF";
+        Put(file, "old drawing");
+        DrawingWriter w{DrawingWriter::Keep::kEntities};
+        DrawSomething(w, file, copies);
+        EXPECT_EQ(w.Error(), "");
+        EXPECT_EQ(Contents(file), "old drawing");
+        EXPECT_EQ(Names(folder_), std::vector<std::string>{"Part.DXF"})
+            << copies << ": no probe or temporary file seen";
+
+        // Room for the entities in the temporary file, but not for the whole drawing.
+        const std::size_t size = DxfText(w.Content()).size();
+        bool closed = true;
+        {
+            const FileSizeLimit limit(size - 10);
+            closed = w.CloseDrawing();
+        }
+        EXPECT_FALSE(closed) << copies;
+        EXPECT_NE(w.Error().find("Part.DXF"), std::string::npos) << w.Error();
+        EXPECT_EQ(Contents(file), "old drawing");
+        EXPECT_EQ(Names(folder_), std::vector<std::string>{"Part.DXF"})
+            << copies << ": no temporary file left";
+
+        EXPECT_TRUE(w.CloseDrawing()) << copies << ": once the cause is gone";
+        EXPECT_TRUE(Contents(file) == DxfText(w.Content())) << copies;
+        EXPECT_EQ(Names(folder_), std::vector<std::string>{"Part.DXF"}) << copies;
+    }
+}
+
+// The disk filling up while entities are still being drawn: the job's CloseDrawing fails (again
+// on every later try, the entities being lost), the old drawing stays and nothing is left.
+TEST_F(DrawingWriterFiles, DiskFullWhileDrawingKeepsTheOldFileAndLeavesNothing) {
     const fs::path file = folder_ / "Part.DXF";
     Put(file, "old drawing");
     DrawingWriter w;
-    DrawSomething(w, file, 200);
-    EXPECT_EQ(w.Error(), "");
-    EXPECT_EQ(Contents(file), "old drawing");
-    EXPECT_EQ(Names(folder_), std::vector<std::string>{"Part.DXF"}) << "no probe left";
-
-    rlimit previous{};
-    getrlimit(RLIMIT_FSIZE, &previous);
-    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = previous;
-    limited.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &limited);
-    const bool closed = w.CloseDrawing();
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, handler);
-    EXPECT_FALSE(closed);
+    {
+        const FileSizeLimit limit(64 * 1024);
+        DrawSomething(w, file, 20000);
+        EXPECT_FALSE(w.CloseDrawing());
+    }
+    EXPECT_NE(w.Error().find("Cannot write the drawing"), std::string::npos) << w.Error();
     EXPECT_NE(w.Error().find("Part.DXF"), std::string::npos) << w.Error();
     EXPECT_EQ(Contents(file), "old drawing");
-    EXPECT_EQ(Names(folder_), std::vector<std::string>{"Part.DXF"}) << "no temporary file left";
-
-    EXPECT_TRUE(w.CloseDrawing()) << "once the cause is gone";
-    EXPECT_EQ(Contents(file), DxfText(w.Content()));
+    EXPECT_EQ(Names(folder_), std::vector<std::string>{"Part.DXF"});
+    EXPECT_FALSE(w.CloseDrawing()) << "the entities are gone";
+    EXPECT_EQ(Contents(file), "old drawing");
 }
+
+// A job given up half way (cancelled, or failed elsewhere) leaves the folder as it was.
+TEST_F(DrawingWriterFiles, AbandonedDrawingLeavesNothingBehind) {
+    const fs::path file = folder_ / "Part.DXF";
+    Put(file, "old drawing");
+    {
+        DrawingWriter w;
+        DrawSomething(w, file, 20000);
+        EXPECT_EQ(w.Error(), "");
+        EXPECT_EQ(Names(folder_), std::vector<std::string>{"Part.DXF"});
+    }
+    EXPECT_EQ(Contents(file), "old drawing");
+    EXPECT_EQ(Names(folder_), std::vector<std::string>{"Part.DXF"});
+}
+
+#endif
+
+// However large the drawing (held in one run, just at the edge of a run, spilled over many runs
+// to the temporary file), the file holds exactly the drawing written at once, and the counts per
+// layer are those of the entities drawn, whether the writer keeps the entities or not.
+TEST_F(DrawingWriterFiles, LargeDrawingIsWrittenAsTheDrawingAtOnce) {
+    // Holes weigh one each, so 16384 of them make exactly one run.
+    const std::pair<int, int> cases[] = {{1, 8},     {2000, 8},  {16383, 1},
+                                         {16384, 1}, {16385, 1}, {60000, 8}};
+    for (const auto& [count, kinds] : cases) {
+        const fs::path kept = folder_ / "Kept.DXF";
+        const fs::path counted = folder_ / "Counted.DXF";
+        DrawingWriter keeping{DrawingWriter::Keep::kEntities};
+        DrawingWriter counting;
+        keeping.OpenDrawing(kept);
+        counting.OpenDrawing(counted);
+        keeping.StartDrawing();
+        counting.StartDrawing();
+        DrawMany(keeping, count, kinds);
+        DrawMany(counting, count, kinds);
+        ASSERT_TRUE(keeping.CloseDrawing()) << keeping.Error();
+        ASSERT_TRUE(counting.CloseDrawing()) << counting.Error();
+        const Drawing& drawing = keeping.Content();
+        const std::string expected = DxfText(drawing);
+        EXPECT_TRUE(Contents(kept) == expected) << count;
+        EXPECT_TRUE(Contents(counted) == expected) << count;
+        EXPECT_EQ(keeping.EntityCount(), drawing.entities.size()) << count;
+        EXPECT_EQ(counting.EntityCount(), drawing.entities.size()) << count;
+        EXPECT_EQ(keeping.EntitiesPerLayer(), Tally(drawing)) << count;
+        EXPECT_EQ(counting.EntitiesPerLayer(), Tally(drawing)) << count;
+        EXPECT_TRUE(counting.Content().entities.empty()) << count;
+        EXPECT_EQ(counting.Content().layers, drawing.layers) << count;
+        EXPECT_EQ(Names(folder_), (std::vector<std::string>{"Counted.DXF", "Kept.DXF"})) << count;
+    }
+}
+
+#ifndef _WIN32
 
 // What goes wrong with a read-only folder: refused at OpenDrawing, or, when it became read-only
 // later, at CloseDrawing with the old file kept. Empty when all is right.
@@ -317,7 +465,7 @@ std::string ReadOnlyFolderProblem(const fs::path& mine) {
     if (refused.Error().find("no file can be created") == std::string::npos)
         return "read-only folder accepted: '" + refused.Error() + "'";
     fs::permissions(mine, fs::perms::owner_all);
-    DrawingWriter w;
+    DrawingWriter w{DrawingWriter::Keep::kEntities};
     DrawSomething(w, mine / "Part.DXF");
     if (!w.Error().empty()) return "could not draw: " + w.Error();
     fs::permissions(mine, fs::perms::owner_read | fs::perms::owner_exec);

@@ -40,7 +40,7 @@ class DrillHoleTest : public ::testing::Test {
     // Every case draws into a drawing of its own, never closed, so no file is written.
     void Run(const std::vector<HoleCase>& cases) {
         for (const HoleCase& c : cases) {
-            DrawingWriter writer;
+            DrawingWriter writer{DrawingWriter::Keep::kEntities};
             writer.OpenDrawing(std::filesystem::temp_directory_path() / "retracer-holes.dxf");
             writer.StartDrawing();
             options_.toolNumberToDiameter = c.toolNumberToDiameter;

@@ -297,4 +297,85 @@ TEST(DxfWriter, ExtentsCoverWhatIsDrawn) {
     }
 }
 
+// A drawing written in parts (head, entities in runs, tail) is the drawing written at once, for
+// runs cut anywhere, and the extents collected run by run are the drawing's. Layers given only
+// by the entities, names that need care and a drawing with nothing positioned are among them.
+TEST(DxfWriter, DrawingWrittenInPartsIsTheDrawingWrittenAtOnce) {
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> coordinate(-500, 3000);
+    const auto randomDrawing = [&](int count) {
+        Drawing d;
+        d.layers = {{"ROUTE_Z18", 3}, {"vbore", 4}, {"Bohrung \u00e4", 5}, {"0", 2}};
+        const char* layers[] = {"ROUTE_Z18", "vbore", "Bohrung \u00e4", "0"};
+        for (int i = 0; i < count; ++i) {
+            const std::string layer = layers[i % 4];
+            const double x = coordinate(random);
+            const double y = coordinate(random);
+            switch (i % 6) {
+                case 0:
+                    d.entities.push_back(Make(layer, 4, CircleEntity{{x, y, -12}, 4}));
+                    break;
+                case 1:
+                    d.entities.push_back(Make(layer, 256, LineEntity{{x, y, 0}, {y, x, -3}}));
+                    break;
+                case 2:
+                    d.entities.push_back(Make(
+                        layer, 3,
+                        PolylineEntity{
+                            {{x, y, -18, 0.7}, {x + 40, y, -18, -1.5}, {x + 40, y + 9, -18, 0}},
+                            i % 4 == 2}));
+                    break;
+                case 3:
+                    d.entities.push_back(
+                        Make(layer, 7, TextEntity{{x, y, 0}, 3.5, 90, "Caf\u00e9 ^" + layer}));
+                    break;
+                case 4:
+                    d.entities.push_back(Make(layer, 1, ArcEntity{{x, y, 0}, 7, 300, 45}));
+                    break;
+                default:
+                    d.entities.push_back(Make(
+                        layer, 7,
+                        SolidEntity{
+                            {Point3{x, y, 0}, {x + 1, y, 0}, {x, y + 1, 0}, {x + 1, y + 1, 0}}}));
+                    break;
+            }
+        }
+        return d;
+    };
+    Drawing nothing;
+    nothing.layers = {{"EMPTY", 3}};
+    for (const Drawing& d : {nothing, randomDrawing(1), randomDrawing(5000)}) {
+        for (const std::size_t runLength : {std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
+            std::string parts;
+            ASSERT_TRUE(WriteDxfHead(d.layers, DrawingExtents(d), [&](std::string_view piece) {
+                parts += piece;
+                return true;
+            }));
+            DxfEntityFormatter formatter;
+            ExtentsAccumulator extents;
+            for (std::size_t at = 0; at < d.entities.size(); at += runLength) {
+                const std::vector<Entity> run(
+                    d.entities.begin() + static_cast<std::ptrdiff_t>(at),
+                    d.entities.begin() +
+                        static_cast<std::ptrdiff_t>(std::min(d.entities.size(), at + runLength)));
+                formatter.Append(run, parts);
+                extents.Add(run);
+            }
+            parts += DxfTail();
+            const std::string whole = DxfText(d);
+            ASSERT_EQ(parts.size(), whole.size())
+                << d.entities.size() << " in runs of " << runLength;
+            EXPECT_TRUE(parts == whole) << d.entities.size() << " in runs of " << runLength;
+            const Extents collected = extents.Result();
+            const Extents expected = DrawingExtents(d);
+            EXPECT_EQ(collected.empty, expected.empty);
+            EXPECT_EQ(collected.min, expected.min) << runLength;
+            EXPECT_EQ(collected.max, expected.max) << runLength;
+        }
+    }
+    // A sink that refuses stops the head.
+    int calls = 0;
+    EXPECT_FALSE(WriteDxfHead(nothing.layers, {}, [&](std::string_view) { return ++calls > 5; }));
+}
+
 }  // namespace

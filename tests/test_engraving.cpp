@@ -186,7 +186,7 @@ TEST_F(EngravingTest, EngravingBeforeWritingGivesTheFinishedFile) {
     std::string finished;
     ASSERT_TRUE(ReadWholeFile(file, finished, nullptr));
 
-    DrawingWriter writer;
+    DrawingWriter writer{DrawingWriter::Keep::kEntities};
     writer.OpenDrawing(root_ / "WRITTEN.DXF");
     writer.StartDrawing();
     writer.AddLine(0, 0, 0, 800, 0, 0, "BORDER", 1);

@@ -365,8 +365,9 @@ TEST_F(HostileInputTest, AProgramGoneBeforeItsScanLeavesTheEarlierDrawing) {
         RecordingPrompt prompt;
         RaiseJobMessages(prompt, job);
         ASSERT_EQ(prompt.messages.size(), 1u);
-        EXPECT_EQ(prompt.messages[0].title, "Alert!");
-        EXPECT_NE(prompt.messages[0].text.find("Nothing was translated"), std::string::npos);
+        EXPECT_EQ(prompt.messages[0].title, "Process Error");
+        EXPECT_NE(prompt.messages[0].text.find("the program was not translated"),
+                  std::string::npos);
     }
 }
 

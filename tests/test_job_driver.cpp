@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "base/text_codec.h"
 #include "drawing/dxf_reader.h"
 #include "job/control_panel_lists.h"
 #include "job/job_driver.h"
@@ -273,9 +275,120 @@ TEST_F(JobDriverTest, AJobIsAFunctionOfItsRequest) {
 }
 
 // What the user is told comes from the result alone, titles and texts as they always were.
+// A program (or a subprogram) with a line longer than any program line is not translated: no
+// drawing is written, the earlier one stays, the user is told which line, and nothing is left
+// in the destination folder.
+TEST_F(JobDriverTest, ALineTooLongStopsTheJobAndKeepsTheEarlierDrawing) {
+    const std::string tooLong(TextFileLines::kMaxLineBytes + 10, 'x');
+    struct Case {
+        const char* name;
+        std::string main;
+        std::string sub;
+        const char* where;
+    };
+    const Case cases[] = {
+        {"in the program",
+         std::string(kHeader) + "W#81{ #1=10 #2=20 #3=-5 }\n'" + tooLong + "\n}SIDE\n", "",
+         "Line 6 of"},
+        {"in a subprogram",
+         std::string(kHeader) + "W#81{ #1=10 #2=20 #3=-5 }\nW#2010{ #8098=LONG.PGM }\n}SIDE\n",
+         "$\n::SIDE=1;\n'" + tooLong + "\n", "Line 3 of"},
+    };
+    session_->settings.options.saveOnTranslate = true;
+    for (const Case& c : cases) {
+        const fs::path main = Write("MAIN.PGM", c.main);
+        if (!c.sub.empty()) Write("SUB/LONG.PGM", c.sub);
+        fs::create_directories(root_ / "out");
+        std::ofstream(root_ / "out" / "MAIN.DXF", std::ios::binary) << "earlier drawing";
+        prompt_.messages.clear();
+        const ProgramJobResult result = Translate(main);
+        ASSERT_TRUE(result.recognized) << c.name;
+        EXPECT_FALSE(result.job.written) << c.name;
+        EXPECT_FALSE(result.job.fileError) << c.name;
+        EXPECT_NE(result.job.programError.find(c.where), std::string::npos)
+            << c.name << ": " << result.job.programError;
+        EXPECT_NE(
+            result.job.programError.find("is longer than 1 MB; the program was not translated"),
+            std::string::npos)
+            << result.job.programError;
+        ASSERT_FALSE(prompt_.messages.empty()) << c.name;
+        EXPECT_EQ(prompt_.messages[0].title, "Process Error");
+        ASSERT_FALSE(result.job.diagnostics.empty());
+        EXPECT_EQ(result.job.diagnostics.back().message, result.job.programError);
+        std::ifstream in(root_ / "out" / "MAIN.DXF", std::ios::binary);
+        EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "earlier drawing");
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(root_ / "out"))
+            names.push_back(entry.path().filename().string());
+        EXPECT_EQ(names, std::vector<std::string>{"MAIN.DXF"}) << c.name;
+    }
+}
+
+// A program over 64 MB is not kept in memory: the Control Panel lists its first 10,000 lines and
+// says so, and the job reads the whole file itself, holes at its far end included.
+TEST_F(JobDriverTest, AProgramTooLargeToKeepIsListedInPartAndReadFromItsFile) {
+    const fs::path big = root_ / "progs" / "BIG.PGM";
+    fs::create_directories(big.parent_path());
+    {
+        std::ofstream out(big, std::ios::binary);
+        out << kHeader << "W#81{ #1=10 #2=20 #3=-5 }\n";
+        const std::string comment = "'" + std::string(98, 'c') + "\n";
+        std::string block;
+        for (int i = 0; i < 10000; ++i) block += comment;
+        for (int i = 0; i < 68; ++i) out << block;  // 68 blocks of 1,000,000 bytes
+        out << "W#81{ #1=700 #2=500 #3=-5 }\n}SIDE\n";
+    }
+    ASSERT_GT(fs::file_size(big), std::uintmax_t{64} << 20);
+    const ProgramRecognition recognized =
+        RecognizeJobProgram(session_->settings, big, false, ProgramHeader{});
+    ASSERT_TRUE(recognized.found.recognized);
+    EXPECT_EQ(recognized.header.partLength, 800);
+    EXPECT_EQ(recognized.text, nullptr) << "the job reads the file";
+    ASSERT_NE(recognized.listed, nullptr);
+    TextList list;
+    list.AssignShared(recognized.listed);
+    ASSERT_EQ(list.Count(), 10001);
+    EXPECT_EQ(list.Line(0), "$=Test");
+    EXPECT_EQ(list.Line(10000), "(only the first 10000 lines of this program of 65 MB are listed)");
+
+    session_->settings.options.saveOnTranslate = true;
+    const ProgramJobResult result = Translate(big);
+    ASSERT_TRUE(result.job.written);
+    EXPECT_EQ(session_->recognizedText, nullptr);
+    EXPECT_EQ(session_->panel.PrgList().Count(), 10001);
+    // The same drawing as the program without its comments.
+    const ProgramJobResult small =
+        Translate(Write("SMALL.PGM", std::string(kHeader) +
+                                         "W#81{ #1=10 #2=20 #3=-5 }\nW#81{ #1=700 #2=500 #3=-5 }\n"
+                                         "}SIDE\n"));
+    ASSERT_TRUE(small.job.written);
+    EXPECT_EQ(result.job.entitiesPerLayer, small.job.entitiesPerLayer)
+        << "the hole after the 68 MB of comments is drawn";
+}
+
+// A job whose drawing outgrows memory: the counts it reports are those of the written file.
+TEST_F(JobDriverTest, CountsOfALargeDrawingAreThoseOfTheFile) {
+    std::string program = kHeader;
+    for (int i = 0; i < 30000; ++i) {
+        program += "W#81{ #1=" + std::to_string(i % 800) + " #2=" + std::to_string(i % 600) +
+                   " #3=-" + std::to_string(5 + i % 3) + " }\n";
+    }
+    program += "}SIDE\n";
+    session_->settings.options.saveOnTranslate = true;
+    const ProgramJobResult result = Translate(Write("MANY.PGM", program));
+    ASSERT_TRUE(result.job.written);
+    const Drawing drawing = Read(result.job.output);
+    std::map<std::string, std::size_t> perLayer;
+    for (const Entity& e : drawing.entities) ++perLayer[e.layer];
+    EXPECT_EQ(result.job.entityCount, drawing.entities.size());
+    EXPECT_GE(result.job.entityCount, 30000u);
+    EXPECT_EQ(result.job.entitiesPerLayer, perLayer);
+}
+
 TEST(JobMessages, RaisedFromTheResultInOrder) {
     JobResult nothing;
     JobResult all;
+    all.programError = "Line 3 of \"P.PGM\" is longer than 1 MB; the program was not translated";
     all.output = "out/PANEL.DXF";
     all.fileError = true;
     all.missingSubprogram = "SUB/GONE.PGM";
@@ -287,7 +400,8 @@ TEST(JobMessages, RaisedFromTheResultInOrder) {
     const Case cases[] = {
         {nothing, {}},
         {all,
-         {"Alert!|File Error. File may be open by another application.\r\nout/PANEL.DXF",
+         {"Process Error|Line 3 of \"P.PGM\" is longer than 1 MB; the program was not translated",
+          "Alert!|File Error. File may be open by another application.\r\nout/PANEL.DXF",
           "Subprogram Error|Subprogram: \rSUB/GONE.PGM\rNot Found",
           "Subprogram Error|Subprogram calls cut off, the drawing holds what was read "
           "before:\rLOOP.PGM: nested more than 8 levels deep"}},

@@ -84,7 +84,7 @@ class LabelBlockTest : public ::testing::Test {
     Worklist worklist;
     std::vector<LabelField> fields;
     int counter = 0;
-    DrawingWriter writer;
+    DrawingWriter writer{DrawingWriter::Keep::kEntities};
 };
 
 const double kTh = static_cast<float>(800.0 / 70);
@@ -105,7 +105,7 @@ TEST_F(LabelBlockTest, WorklistRowGivesJobTextsInInchJobsToo) {
         input.jobNumber = -3;  // a numbered output of row 3
         input.mirrorJob = true;
         input.outputPath = "/jobs/out/PANEL.0003.M.DXF";
-        writer = DrawingWriter();
+        writer = DrawingWriter(DrawingWriter::Keep::kEntities);
         const std::vector<PlacedText> texts = Run();
         ASSERT_EQ(texts.size(), 9u);
         ExpectText(texts, {"Smith", 0, -36 / u, 6 / u, "L_JobName", 3});
@@ -134,7 +134,7 @@ TEST_F(LabelBlockTest, RelayInstructionsOnlyForOffsetsThatDoNotCancelOut) {
         input.offsetY = c.y;
         input.offsetZ = c.z;
         input.unitDivisor = 25.4;
-        writer = DrawingWriter();
+        writer = DrawingWriter(DrawingWriter::Keep::kEntities);
         const std::vector<PlacedText> texts = Run();
         if (std::string(c.offset).empty()) {
             EXPECT_EQ(texts.size(), 4u) << c.x << "," << c.y << "," << c.z;
@@ -202,14 +202,14 @@ TEST_F(LabelBlockTest, HbdMarkerAdvancesAndWrapsTheCounter) {
          {Case{41, 42, "HBD00042"}, Case{99999, 1, "HBD00001"}, Case{-7, 1, "HBD00001"}}) {
         input.renameForHbd = true;
         counter = c.before;
-        writer = DrawingWriter();
+        writer = DrawingWriter(DrawingWriter::Keep::kEntities);
         const std::vector<PlacedText> texts = Run();
         EXPECT_EQ(counter, c.after);
         ExpectText(texts, {c.marker, 0, 0, 1, "FileName", 7});
     }
     input.renameForHbd = false;
     counter = 5;
-    writer = DrawingWriter();
+    writer = DrawingWriter(DrawingWriter::Keep::kEntities);
     EXPECT_EQ(Run().size(), 4u);
     EXPECT_EQ(counter, 5);
 }

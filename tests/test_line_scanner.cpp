@@ -1,5 +1,7 @@
 #include "base/line_scanner.h"
 
+#include "base/text_codec.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -134,6 +136,34 @@ TEST(LineScannerTest, ScanFileDecodesAndReportsMissingFile) {
     ASSERT_TRUE(scanner.ScanFile(dir / "u.pgm", recorder, &error)) << error;
     EXPECT_EQ(recorder.events, (Events{"begin@0", "1:G1 X\xC2\xB0/2", "2:M/1", "end@2"}));
 
+    std::filesystem::remove_all(dir);
+}
+
+// A file with a line no program has: the lines before it are scanned, the scan ends there with
+// ScanEnd, and the failure names the line; the next scan starts afresh.
+TEST(LineScannerTest, ScanFileStopsAtALineOverTheLimit) {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("retracer_scan_long_" + std::to_string(std::random_device{}()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "long.pgm", std::ios::binary)
+        << "G1 X1\nG1 X2\n" + std::string(TextFileLines::kMaxLineBytes + 1, 'x') + "\nG1 X3\n";
+    std::ofstream(dir / "short.pgm", std::ios::binary)
+        << "G1 X1\n" + std::string(TextFileLines::kMaxLineBytes, 'y') + "\n";
+    LineScanner scanner;
+    Recorder recorder;
+    std::string error;
+    EXPECT_FALSE(scanner.ScanFile(dir / "long.pgm", recorder, &error));
+    EXPECT_TRUE(scanner.Interrupted());
+    EXPECT_EQ(recorder.events, (Events{"begin@0", "1:G1 X1/2", "2:G1 X2/2", "end@2"}));
+    EXPECT_NE(error.find("Line 3 of"), std::string::npos) << error;
+    EXPECT_NE(error.find("long.pgm\" is longer than 1 MB"), std::string::npos) << error;
+
+    Recorder again;
+    error.clear();
+    EXPECT_TRUE(scanner.ScanFile(dir / "short.pgm", again, &error)) << "at the limit is no fault";
+    EXPECT_FALSE(scanner.Interrupted());
+    EXPECT_EQ(again.events.size(), 4u);
+    EXPECT_EQ(error, "");
     std::filesystem::remove_all(dir);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/file_lookup.h"
+#include "base/text_codec.h"
 #include "translate/recognition.h"
 
 namespace retracer {
@@ -101,6 +102,44 @@ TEST(Recognition, LineEndsAndEncodingDoNotChangeTheHeader) {
     EXPECT_TRUE(r.recognized);
     EXPECT_EQ(utf16.rVarSummary, crlf.rVarSummary);
     EXPECT_EQ(utf16.partWidth, 600);
+    std::filesystem::remove_all(folder);
+}
+
+// Read from a file, a program is recognised as from its text; one with a line no program has is
+// recognised all the same (its head read from the start of that line), but its text is kept
+// only up to there, with a note saying why, so the job reads and refuses the file.
+TEST(Recognition, FileWithALineOverTheLimitKeepsItsHeadAndNotItsText) {
+    const auto folder = std::filesystem::temp_directory_path() / "retracer_recognition_long";
+    std::filesystem::create_directories(folder);
+    const std::string tooLong(TextFileLines::kMaxLineBytes + 1, '7');
+    struct Case {
+        const char* name;
+        std::string text;
+        bool whole;
+        const char* note;
+        double length;
+    };
+    const Case cases[] = {
+        {"plain", kEvProgram, true, "", 800},
+        {"long comment", std::string(kEvProgram) + "'" + tooLong + "\r\nW#81{ }\r\n", false,
+         "(line 16 is longer than 1 MB: the program cannot be translated)", 800},
+        {"long first line", "G71 X1200 Y300 Z18 " + tooLong + "\n(P)\nG1 X1\n", false,
+         "(line 1 is longer than 1 MB", 1200},
+    };
+    for (const Case& c : cases) {
+        std::ofstream(folder / "P.PGM", std::ios::binary | std::ios::trunc) << c.text;
+        ProgramHeader header;
+        const Recognition r = RecognizeProgram(folder / "P.PGM", 0, false, header);
+        ASSERT_TRUE(r.recognized) << c.name;
+        EXPECT_EQ(header.partLength, c.length) << c.name;
+        EXPECT_EQ(r.wholeText, c.whole) << c.name;
+        EXPECT_EQ(r.listNote.rfind(c.note, 0), 0u) << c.name << ": " << r.listNote;
+        if (c.whole) {
+            ProgramHeader fromText;
+            EXPECT_EQ(r.programText, RecognizeProgramText(c.text, 0, false, fromText).programText);
+        }
+        EXPECT_LT(r.programText.size(), c.text.size()) << c.name << ": not the whole text";
+    }
     std::filesystem::remove_all(folder);
 }
 

@@ -22,7 +22,7 @@ class RoutePathTest : public ::testing::Test {
 
     // A fresh drawing (never closed: no file is written) and a tool started at (x, y), depth z.
     void NewJob(float x, float y, float z) {
-        writer_ = DrawingWriter();
+        writer_ = DrawingWriter(DrawingWriter::Keep::kEntities);
         writer_.OpenDrawing(std::filesystem::temp_directory_path() / "retracer-routes.dxf");
         writer_.StartDrawing();
         state_ = TranslationState();
@@ -51,7 +51,7 @@ class RoutePathTest : public ::testing::Test {
         return out;
     }
 
-    DrawingWriter writer_;
+    DrawingWriter writer_{DrawingWriter::Keep::kEntities};
     TranslationState state_;
     TranslationOptions options_;
     LayerRoots roots_;

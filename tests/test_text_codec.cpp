@@ -170,5 +170,158 @@ TEST(ReadTextFileCodec, DecodesFilesAndNamesTheFileOnFailure) {
     std::filesystem::remove_all(dir);
 }
 
+// ---- Reading a file line by line, in pieces ----------------------------------------------------
+
+// A scratch folder with one file at a time, removed at the end.
+class FileLinesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("retracer_lines_" + std::to_string(std::random_device{}()));
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    std::filesystem::path Write(const std::string& bytes) {
+        const auto path = dir_ / "program.pgm";
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        return path;
+    }
+
+    // Every line read in pieces of `piece` bytes, a long one marked "<long>" before its start.
+    std::vector<std::string> ReadLines(const std::string& bytes, std::size_t piece,
+                                       std::size_t maxLine = TextFileLines::kMaxLineBytes) {
+        TextFileLines lines(piece, maxLine);
+        std::string error;
+        EXPECT_TRUE(lines.Open(Write(bytes), &error)) << error;
+        std::vector<std::string> read;
+        std::string_view line;
+        for (;;) {
+            const TextFileLines::Status status = lines.Next(line);
+            if (status == TextFileLines::Status::kEnd) break;
+            EXPECT_NE(status, TextFileLines::Status::kError) << lines.Error();
+            if (status == TextFileLines::Status::kError) break;
+            read.push_back((status == TextFileLines::Status::kLongLine ? "<long>" : "") +
+                           std::string(line));
+        }
+        EXPECT_EQ(lines.Next(line), TextFileLines::Status::kEnd) << "the end stays the end";
+        return read;
+    }
+
+    // The lines of the whole file decoded at once.
+    static std::vector<std::string> WholeFileLines(const std::string& bytes) {
+        std::vector<std::string> lines;
+        ForEachLine(DecodeText(bytes), [&](std::string_view line) { lines.emplace_back(line); });
+        return lines;
+    }
+
+    std::filesystem::path dir_;
+};
+
+// `count` lines "G1 X<k>" in UTF-16 LE without a byte-order mark.
+std::string Utf16LeLines(int count) {
+    std::string bytes;
+    for (int k = 0; k < count; ++k) {
+        for (const char c : "G1 X" + std::to_string(k) + "\r\n") {
+            bytes += c;
+            bytes += '\0';
+        }
+    }
+    return bytes;
+}
+
+// Whatever the pieces, the lines are those of the whole file decoded at once: line ends, multi-
+// byte sequences and UTF-16 code units cut between two pieces are put together again, and the
+// encoding is the whole file's even when the first byte that decides it comes late.
+TEST_F(FileLinesTest, PiecesGiveTheLinesOfTheWholeFile) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"empty file", ""},
+        {"line ends of every kind", "a\r\nb\nc\rd\n\re\r\r\nf"},
+        {"CR LF cut by pieces", "ab\r\ncd\r\nef\r\n"},
+        {"lone CR at the very end", "ab\r"},
+        {"last line without line end", "G1 X1\nG1 X2"},
+        {"only line ends", "\n\n\r\n\r"},
+        {"NUL bytes inside lines", "a\0b\n\0\n"s},
+        {"UTF-8 of two, three and four bytes", "90\xC2\xB0\n\xE2\x82\xAC 5\n\xF0\x9F\x98\x80!\n"},
+        {"Windows-1252 decided by the last byte", std::string(40, 'x') + "\n\xB0 \xE9\n\x80"},
+        {"UTF-8 broken only at the end", "\xC3\xA9t\xC3\xA9\n" + std::string(30, 'y') + "\n\xC3"},
+        {"UTF-8 mark with a stray byte", "\xEF\xBB\xBF\xC3\xA9\n\xB0\n\xE2\x82\xAC"},
+        {"UTF-8 mark only", "\xEF\xBB\xBF"},
+        {"UTF-16 LE with a surrogate pair", "\xFF\xFEG\0001\0\r\0\n\0\x3D\xD8\x00\xDE\n\0"s},
+        {"UTF-16 BE with a lone surrogate", "\xFE\xFF\0G\xD8\x3D\0\n\0x"s},
+        {"UTF-16 with half a unit at the end",
+         "\xFF\xFE"
+         "a\0b"s},
+        {"UTF-16 LE without a mark", "G\0001\0 \0X\0\xB0\0\r\0\n\0"s},
+        {"UTF-16 BE without a mark", "\0G\0001\0\n\0\xE9"s},
+        {"UTF-16 LE without a mark, longer than the head that tells it", Utf16LeLines(3000)},
+        {"two bytes that look like a mark", "\xFF\xFE"},
+        {"one byte", "\xFF"},
+    };
+    for (const auto& [name, bytes] : cases) {
+        const std::vector<std::string> expected = WholeFileLines(bytes);
+        for (const std::size_t piece : {1, 2, 3, 4, 5, 7, 64, 1 << 20}) {
+            EXPECT_EQ(ReadLines(bytes, piece), expected) << name << ", pieces of " << piece;
+        }
+    }
+}
+
+// Random files of lines, line ends and bytes of every kind, in random pieces.
+TEST_F(FileLinesTest, RandomFilesReadAsTheWholeFile) {
+    std::mt19937 random(17);
+    const std::string pool[] = {
+        "G1 X", "\r\n", "\n",  "\r",      "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
+        "\xB0", "\xC3", "\0"s, "::SIDE=1"};
+    for (int round = 0; round < 200; ++round) {
+        std::string bytes = round % 10 == 0 ? "\xEF\xBB\xBF" : "";
+        const int parts = std::uniform_int_distribution<int>(0, 60)(random);
+        for (int k = 0; k < parts; ++k)
+            bytes +=
+                pool[std::uniform_int_distribution<std::size_t>(0, std::size(pool) - 1)(random)];
+        const std::size_t piece = std::uniform_int_distribution<std::size_t>(1, 9)(random);
+        ASSERT_EQ(ReadLines(bytes, piece), WholeFileLines(bytes))
+            << "round " << round << ", pieces of " << piece << ": "
+            << testing::PrintToString(bytes);
+    }
+}
+
+// A line over the limit comes cut (at a character's start) and marked; the rest of it is
+// skipped, however it is cut into pieces, and the next line reads as usual.
+TEST_F(FileLinesTest, LongLinesComeCutAndTheRestIsSkipped) {
+    const std::string eight = "12345678";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"just at the limit", "short\n" + eight + "\nnext", {"short", eight, "next"}},
+        {"one byte over", "short\n" + eight + "9\nnext", {"short", "<long>" + eight, "next"}},
+        {"far over, CR LF", std::string(100, 'x') + "\r\nnext\r\n", {"<long>xxxxxxxx", "next"}},
+        {"far over, last line", "a\n" + std::string(100, 'x'), {"a", "<long>xxxxxxxx"}},
+        {"cut before a character", "1234567\xC3\xA9\xC3\xA9\nz", {"<long>1234567", "z"}},
+        {"two in a row",
+         std::string(20, 'a') + "\n" + std::string(20, 'b') + "\n",
+         {"<long>aaaaaaaa", "<long>bbbbbbbb"}},
+    };
+    for (const Case& c : cases) {
+        for (const std::size_t piece : {1, 3, 8, 9, 1 << 20}) {
+            EXPECT_EQ(ReadLines(c.bytes, piece, 8), c.lines) << c.name << ", pieces of " << piece;
+        }
+    }
+}
+
+TEST_F(FileLinesTest, FilesThatCannotBeOpenedAreNamed) {
+    for (const auto& path : {dir_ / "missing.pgm", dir_}) {
+        TextFileLines lines;
+        std::string error;
+        EXPECT_FALSE(lines.Open(path, &error));
+        EXPECT_NE(error.find(path.string()), std::string::npos) << error;
+        std::string_view line;
+        EXPECT_EQ(lines.Next(line), TextFileLines::Status::kError);
+        EXPECT_EQ(lines.Error(), error);
+    }
+}
+
 }  // namespace
 }  // namespace retracer

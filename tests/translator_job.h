@@ -79,7 +79,7 @@ class TranslatorJob : public ScanHandler {
     TranslationOptions options;
     ToolTable tools;
     LayerRoots roots;
-    DrawingWriter writer;
+    DrawingWriter writer{DrawingWriter::Keep::kEntities};
     std::unique_ptr<Translator> translator;
     bool radii = true;
 

@@ -19,13 +19,50 @@ bool Overlaps(std::string_view view, const std::string& owner) {
 
 bool LineScanner::ScanFile(const std::filesystem::path& path, ScanHandler& handler,
                            std::string* error) {
-    std::string text;
-    if (!ReadTextFile(path, text, error)) return false;
-    ScanText(text, handler);
-    return true;
+    interrupted_ = false;
+    TextFileLines lines;
+    if (!lines.Open(path, error)) return false;
+    std::string failure;
+    int number = 0;
+    Scan(
+        [&](std::string_view& line) {
+            switch (lines.Next(line)) {
+                case TextFileLines::Status::kLine:
+                    ++number;
+                    return true;
+                case TextFileLines::Status::kLongLine:
+                    failure = "Line " + std::to_string(number + 1) + " of \"" + path.string() +
+                              "\" is longer than " +
+                              std::to_string(TextFileLines::kMaxLineBytes >> 20) + " MB";
+                    return false;
+                case TextFileLines::Status::kError:
+                    failure = lines.Error();
+                    return false;
+                case TextFileLines::Status::kEnd:
+                    break;
+            }
+            return false;
+        },
+        handler);
+    interrupted_ = !failure.empty();
+    if (interrupted_ && error != nullptr) *error = failure;
+    return !interrupted_;
 }
 
 void LineScanner::ScanText(std::string_view utf8, ScanHandler& handler) {
+    // Lines are views into the text; a text that lives in the current line (or in an outer scan)
+    // would change under them, so such a text is scanned from a copy.
+    std::string own_copy;
+    if (depth_ > 0 || Overlaps(utf8, current_.Text())) {
+        own_copy.assign(utf8);
+        utf8 = own_copy;
+    }
+    LineCursor cursor(utf8);
+    Scan([&](std::string_view& line) { return cursor.Next(line); }, handler);
+}
+
+template <typename NextLine>
+void LineScanner::Scan(NextLine&& next, ScanHandler& handler) {
     struct Saved {
         FieldSplitter line;
         int number;
@@ -48,14 +85,6 @@ void LineScanner::ScanText(std::string_view utf8, ScanHandler& handler) {
     ++depth_;
     Guard guard{*this, std::move(outer)};
 
-    // Lines are views into the text; a text that lives in the current line (or in an outer scan)
-    // would change under them, so such a text is scanned from a copy.
-    std::string own_copy;
-    if (guard.outer || Overlaps(utf8, current_.Text())) {
-        own_copy.assign(utf8);
-        utf8 = own_copy;
-    }
-
     // The separators each line starts with are those in force now, whatever the handler does
     // to the defaults during the scan.
     const std::string separators = default_separators_;
@@ -64,9 +93,8 @@ void LineScanner::ScanText(std::string_view utf8, ScanHandler& handler) {
     current_.Assign({}, separators);
 
     handler.ScanBegin(*this);
-    LineCursor cursor(utf8);
     std::string_view line;
-    while (!stop_requested_ && cursor.Next(line)) {
+    while (!stop_requested_ && next(line)) {
         ++line_number_;
         current_.Assign(line, separators);
         handler.LineRead(*this);

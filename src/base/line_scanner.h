@@ -33,13 +33,19 @@ class LineScanner {
     void SetDefaultSeparators(std::string_view separators) { default_separators_ = separators; }
     const std::string& DefaultSeparators() const { return default_separators_; }
 
-    // Reads and decodes the file, then scans it. When the file cannot be read: false, a message
-    // in `error` (if given) and no events at all.
+    // Scans a file as it reads and decodes it, in pieces, so a file of any size takes a few
+    // megabytes. When the file cannot be opened: false, a message in `error` (if given) and no
+    // events at all. A line longer than TextFileLines::kMaxLineBytes (no program has one; a
+    // damaged or foreign file may) or a failure to read on ends the scan there: ScanEnd is still
+    // raised, Interrupted() tells, and the result is false with a message naming the line.
     bool ScanFile(const std::filesystem::path& path, ScanHandler& handler, std::string* error);
 
     // Scans UTF-8 text. Raises ScanBegin, LineRead for each line and ScanEnd, even for an empty
     // text (then without LineRead).
     void ScanText(std::string_view utf8, ScanHandler& handler);
+
+    // The last ScanFile began but could not read the file to its end.
+    bool Interrupted() const { return interrupted_; }
 
     // The current line: during LineRead the line just read, as the handler left it.
     FieldSplitter& Current() { return current_; }
@@ -53,11 +59,16 @@ class LineScanner {
     bool StopRequested() const { return stop_requested_; }
 
   private:
+    // Scans the lines `next` gives (true with the next line, false after the last).
+    template <typename NextLine>
+    void Scan(NextLine&& next, ScanHandler& handler);
+
     FieldSplitter current_;
     std::string default_separators_ = " ";
     int line_number_ = 0;
     bool stop_requested_ = false;
     int depth_ = 0;  // scans in progress on this scanner (more than one when nested)
+    bool interrupted_ = false;
 };
 
 }  // namespace retracer

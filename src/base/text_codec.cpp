@@ -13,6 +13,8 @@ namespace retracer {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+// How much of a file's head tells UTF-16 without a byte-order mark from other text.
+constexpr std::size_t kUtf16HeadBytes = 8192;
 constexpr char32_t kReplacement = 0xFFFD;
 
 // Windows-1252 for 0x80-0x9F; the rest of the upper half equals Latin-1. The five bytes the code
@@ -90,6 +92,23 @@ std::size_t AsciiRunLength(const unsigned char* p, std::size_t n) {
     }
     while (i < n && p[i] < 0x80) ++i;
     return i;
+}
+
+// True when [p, p + n) is the start of a well-formed sequence that needs more bytes.
+bool IsIncompleteSequence(const unsigned char* p, std::size_t n) {
+    if (n == 0) return false;
+    const unsigned c = p[0];
+    const std::size_t needed = c >= 0xC2 && c <= 0xDF   ? 2
+                               : c >= 0xE0 && c <= 0xEF ? 3
+                               : c >= 0xF0 && c <= 0xF4 ? 4
+                                                        : 0;
+    if (needed == 0 || n >= needed) return false;
+    if (n > 1) {
+        const unsigned lo = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+        const unsigned hi = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+        if (p[1] < lo || p[1] > hi) return false;
+    }
+    return n <= 2 || IsContinuation(p[2]);
 }
 
 std::size_t ValidUtf8Prefix(std::string_view bytes) {
@@ -206,7 +225,7 @@ TextEncoding DetectEncoding(std::string_view bytes) {
     // Without a mark, UTF-16 shows itself in its head: program text is mostly ASCII, so the high
     // byte of nearly every code unit is NUL while the low byte never is. Text with a stray NUL
     // here and there is far from that.
-    const std::size_t units = std::min<std::size_t>(bytes.size() / 2, 4096);
+    const std::size_t units = std::min(bytes.size(), kUtf16HeadBytes) / 2;
     if (units >= 2) {
         std::size_t evenNuls = 0;
         std::size_t oddNuls = 0;
@@ -297,6 +316,240 @@ bool LineCursor::Next(std::string_view& line) {
     if (end == nextCr_ && end + 1 < n && text_[end + 1] == '\n') ++end;
     pos_ = end + 1;
     return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading a file line by line
+
+std::size_t TextFileLines::Finder::Find(const std::string& text, std::size_t pos) {
+    if (pos < from || (at != std::string::npos && at < pos)) {
+        at = std::string::npos;
+        to = pos;
+    }
+    from = pos;
+    if (at == std::string::npos && to < text.size()) {
+        const void* found = std::memchr(text.data() + to, wanted, text.size() - to);
+        at = found != nullptr
+                 ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data())
+                 : std::string::npos;
+        to = text.size();
+    }
+    return at;
+}
+
+void TextFileLines::Finder::Dropped(std::size_t count) {
+    if (at != std::string::npos && at < count) {
+        at = std::string::npos;
+        from = to = 0;
+        return;
+    }
+    if (at != std::string::npos) at -= count;
+    from = from > count ? from - count : 0;
+    to = to > count ? to - count : 0;
+}
+
+TextFileLines::TextFileLines(std::size_t pieceBytes, std::size_t maxLineBytes)
+    : pieceBytes_(std::max<std::size_t>(pieceBytes, 1)), maxLineBytes_(maxLineBytes) {}
+
+bool TextFileLines::Fail(const std::string& reason) {
+    error_ = "Cannot read \"" + path_.string() + "\": " + reason;
+    return false;
+}
+
+bool TextFileLines::Open(const std::filesystem::path& path, std::string* error) {
+    path_ = path;
+    std::error_code ec;
+    bool opened = false;
+    if (std::filesystem::is_directory(path, ec)) {
+        Fail("it is a folder");
+    } else {
+        errno = 0;
+        in_.open(path, std::ios::binary);
+        const int code = errno;
+        opened = in_.is_open();
+        if (!opened)
+            Fail(code != 0 ? std::generic_category().message(code) : "cannot open the file");
+    }
+    if (!opened && error != nullptr) *error = error_;
+    return opened;
+}
+
+bool TextFileLines::Refill() {
+    if (fileDone_ || !error_.empty() || !in_.is_open()) return false;
+    // The encoding is told from the file's head (or the whole of a shorter file), as it is when
+    // the whole file is decoded at once.
+    std::size_t n = carried_;
+    bool end = false;
+    do {
+        raw_.resize(n + pieceBytes_);
+        in_.read(raw_.data() + n, static_cast<std::streamsize>(pieceBytes_));
+        const auto got = static_cast<std::size_t>(in_.gcount());
+        n += got;
+        end = in_.eof();
+        if (in_.bad() || (got == 0 && !end)) return Fail("read error");
+    } while (!started_ && n < kUtf16HeadBytes && !end);
+
+    std::size_t used = 0;
+    if (!started_) {
+        started_ = true;
+        const std::string_view head(raw_.data(), std::min<std::size_t>(n, 3));
+        if (head.starts_with(kUtf8Bom)) {
+            mode_ = Mode::kUtf8;
+            used = kUtf8Bom.size();
+        } else if (head.starts_with("\xFF\xFE")) {
+            mode_ = Mode::kUtf16Le;
+            used = 2;
+        } else if (head.starts_with("\xFE\xFF")) {
+            mode_ = Mode::kUtf16Be;
+            used = 2;
+        } else {
+            const TextEncoding encoding =
+                DetectEncoding(std::string_view(raw_.data(), std::min(n, kUtf16HeadBytes)));
+            if (encoding == TextEncoding::kUtf16Le) mode_ = Mode::kUtf16Le;
+            if (encoding == TextEncoding::kUtf16Be) mode_ = Mode::kUtf16Be;
+        }
+    }
+    // What was handed on goes; the line being read moves to the front.
+    text_.erase(0, pos_);
+    lf_.Dropped(pos_);
+    cr_.Dropped(pos_);
+    pos_ = 0;
+    used += Decode(raw_.data() + used, n - used, end);
+    if (!error_.empty()) return false;
+    carried_ = n - used;
+    std::memmove(raw_.data(), raw_.data() + used, carried_);
+    offset_ += used;
+    fileDone_ = end;
+    return true;
+}
+
+std::size_t TextFileLines::Decode(const char* bytes, std::size_t n, bool end) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+    if (mode_ == Mode::kUtf16Le || mode_ == Mode::kUtf16Be) {
+        const bool big = mode_ == Mode::kUtf16Be;
+        const auto unit = [p, big](std::size_t k) -> char32_t {
+            return big ? (char32_t{p[k]} << 8) | p[k + 1] : (char32_t{p[k + 1]} << 8) | p[k];
+        };
+        std::size_t i = 0;
+        while (i + 1 < n) {
+            const char32_t u = unit(i);
+            if (u < 0xD800 || u > 0xDFFF) {
+                AppendUtf8(text_, u);
+                i += 2;
+            } else if (u <= 0xDBFF && i + 3 < n && unit(i + 2) >= 0xDC00 && unit(i + 2) <= 0xDFFF) {
+                AppendUtf8(text_, 0x10000 + ((u - 0xD800) << 10) + (unit(i + 2) - 0xDC00));
+                i += 4;
+            } else if (u <= 0xDBFF && i + 3 >= n && !end) {
+                break;  // its partner may come with the next piece
+            } else {
+                AppendUtf8(text_, kReplacement);  // a surrogate without its partner
+                i += 2;
+            }
+        }
+        if (!end) return i;
+        if (i < n) AppendUtf8(text_, kReplacement);  // half a code unit at the end
+        return n;
+    }
+
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t run = AsciiRunLength(p + i, n - i);
+        text_.append(bytes + i, run);
+        i += run;
+        if (i == n) break;
+        if (mode_ == Mode::kUndecided) {
+            // Everything before was ASCII, so the rest of the file decides.
+            mode_ = ValidFrom(offset_ + static_cast<std::uint64_t>(bytes - raw_.data() +
+                                                                   static_cast<std::ptrdiff_t>(i)))
+                        ? Mode::kUtf8
+                        : Mode::kWindows1252;
+            if (!error_.empty()) return i;
+        }
+        const std::size_t len = mode_ == Mode::kUtf8 ? SequenceLength(p + i, n - i) : 0;
+        if (len > 0) {
+            text_.append(bytes + i, len);
+            i += len;
+        } else if (mode_ == Mode::kUtf8 && !end && IsIncompleteSequence(p + i, n - i)) {
+            break;  // the rest of the sequence comes with the next piece
+        } else {
+            AppendCp1252(text_, p[i]);
+            ++i;
+        }
+    }
+    return i;
+}
+
+bool TextFileLines::ValidFrom(std::uint64_t offset) {
+    std::ifstream in(path_, std::ios::binary);
+    if (!in) return Fail("cannot open the file again");
+    in.seekg(static_cast<std::streamoff>(offset));
+    std::string buffer;
+    std::size_t carried = 0;
+    for (;;) {
+        buffer.resize(carried + pieceBytes_);
+        in.read(buffer.data() + carried, static_cast<std::streamsize>(pieceBytes_));
+        const std::size_t n = carried + static_cast<std::size_t>(in.gcount());
+        if (in.bad()) return Fail("read error");
+        const bool end = in.eof();
+        const std::size_t valid = ValidUtf8Prefix(std::string_view(buffer.data(), n));
+        const auto* rest = reinterpret_cast<const unsigned char*>(buffer.data()) + valid;
+        if (valid < n && (end || !IsIncompleteSequence(rest, n - valid))) return false;
+        if (end) return true;
+        carried = n - valid;
+        std::memmove(buffer.data(), buffer.data() + valid, carried);
+    }
+}
+
+std::size_t TextFileLines::LineEnd() {
+    return std::min(lf_.Find(text_, pos_), cr_.Find(text_, pos_));
+}
+
+std::string_view TextFileLines::Cut(std::string_view line) const {
+    if (line.size() <= maxLineBytes_) return line;
+    std::size_t cut = maxLineBytes_;
+    while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+    return line.substr(0, cut);
+}
+
+TextFileLines::Status TextFileLines::Next(std::string_view& line) {
+    line = {};
+    for (;;) {
+        if (!error_.empty()) return Status::kError;
+        const std::size_t end = LineEnd();
+        // A CR at the end of what is decoded may be the first half of CR LF.
+        if (end != std::string::npos &&
+            (text_[end] == '\n' || end + 1 < text_.size() || fileDone_)) {
+            const std::size_t next =
+                end + 1 +
+                (text_[end] == '\r' && end + 1 < text_.size() && text_[end + 1] == '\n' ? 1 : 0);
+            const std::string_view whole(text_.data() + pos_, end - pos_);
+            pos_ = next;
+            if (skipping_) {
+                skipping_ = false;
+                continue;
+            }
+            line = Cut(whole);
+            return line.size() < whole.size() ? Status::kLongLine : Status::kLine;
+        }
+        if (end == std::string::npos && fileDone_) {
+            if (pos_ >= text_.size() || skipping_) return Status::kEnd;
+            const std::string_view whole(text_.data() + pos_, text_.size() - pos_);
+            pos_ = text_.size();
+            line = Cut(whole);
+            return line.size() < whole.size() ? Status::kLongLine : Status::kLine;
+        }
+        if (end == std::string::npos && text_.size() - pos_ > maxLineBytes_) {
+            if (skipping_) {
+                pos_ = text_.size();  // the middle of a long line: dropped
+            } else {
+                line = Cut(std::string_view(text_.data() + pos_, text_.size() - pos_));
+                pos_ += line.size();
+                skipping_ = true;
+                return Status::kLongLine;
+            }
+        }
+        if (!Refill() && !error_.empty()) return Status::kError;
+    }
 }
 
 }  // namespace retracer

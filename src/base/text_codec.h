@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
 
@@ -60,6 +62,77 @@ class LineCursor {
     // again only once passed, so the whole text is scanned once whatever its line ends.
     std::size_t nextLf_ = 0;
     std::size_t nextCr_ = 0;
+};
+
+// Reads a text file line by line in pieces, so that a file of any size is read in a few
+// megabytes: each line comes decoded to UTF-8 exactly as ReadTextFile would decode the whole file
+// and split as LineCursor splits it. Whether a file without a byte-order mark is UTF-8 or
+// Windows-1252 depends on all of its bytes; that is settled at its first byte outside ASCII by a
+// quick pass over the rest of the file, so pure ASCII is read once.
+class TextFileLines {
+  public:
+    // A longer line is no program line: it is handed on cut (kLongLine) and the rest skipped.
+    static constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
+
+    explicit TextFileLines(std::size_t pieceBytes = std::size_t{1} << 20,
+                           std::size_t maxLineBytes = kMaxLineBytes);
+
+    // False with a message naming the file (in `error` when given) when it cannot be opened.
+    bool Open(const std::filesystem::path& path, std::string* error);
+
+    enum class Status {
+        kLine,      // `line` holds the next line without its line end
+        kLongLine,  // the next line is longer than the limit: `line` holds its first bytes
+        kEnd,       // no more lines
+        kError,     // reading failed; Error() says why
+    };
+    // The next line; `line` stays valid until the next call.
+    Status Next(std::string_view& line);
+
+    const std::string& Error() const { return error_; }
+
+  private:
+    enum class Mode { kUndecided, kUtf8, kWindows1252, kUtf16Le, kUtf16Be };
+
+    // Finds the next place of one character, searching every byte of the text only once however
+    // often it is asked.
+    struct Finder {
+        char wanted;
+        std::size_t at = std::string::npos;  // first `wanted` at or after `from`, else npos
+        std::size_t from = 0;
+        std::size_t to = 0;  // searched up to here
+        std::size_t Find(const std::string& text, std::size_t pos);
+        void Dropped(std::size_t count);  // the first `count` bytes of the text went away
+    };
+
+    bool Fail(const std::string& reason);
+    // Reads and decodes the next piece. False when nothing more could be read (the end was
+    // reached before, or reading failed).
+    bool Refill();
+    // Decodes raw bytes [0, n) into text_; returns how many were used (all of them at the end;
+    // otherwise an incomplete sequence at the end waits for the next piece).
+    std::size_t Decode(const char* bytes, std::size_t n, bool end);
+    // Whether the file from byte `offset` on is well-formed UTF-8.
+    bool ValidFrom(std::uint64_t offset);
+    std::size_t LineEnd();
+    std::string_view Cut(std::string_view line) const;
+
+    std::size_t pieceBytes_;
+    std::size_t maxLineBytes_;
+    std::filesystem::path path_;
+    std::ifstream in_;
+    Mode mode_ = Mode::kUndecided;
+    std::string raw_;
+    std::size_t carried_ = 0;   // undecoded bytes at the start of raw_
+    std::uint64_t offset_ = 0;  // file offset of raw_[0]
+    bool started_ = false;      // the byte-order mark was looked at
+    bool fileDone_ = false;     // every byte was read and decoded
+    std::string text_;          // decoded text not yet handed on, from pos_
+    std::size_t pos_ = 0;
+    bool skipping_ = false;  // inside a long line whose start was handed on
+    Finder lf_{'\n'};
+    Finder cr_{'\r'};
+    std::string error_;
 };
 
 // The text with a…z made A…Z and every other byte left as it is, whatever the user's locale.

@@ -3,11 +3,18 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <exception>
+#include <mutex>
 #include <system_error>
+#include <thread>
+#include <utility>
 
 #include "base/atomic_file.h"
 #include "base/file_lookup.h"
+#include "base/scratch_file.h"
 #include "base/value_text.h"
 #include "drawing/dxf_writer.h"
 #include "drawing/finite_geometry.h"
@@ -68,7 +75,110 @@ std::string WhyNotWritable(const fs::path& file) {
     return {};
 }
 
+// A run of entities goes on once it weighs this much (an entity counts one, a polyline one more
+// per vertex): large enough to make handing it over cheap, small enough to keep a few megabytes.
+constexpr std::size_t kRunWeight = 16384;
+// Runs waiting for the formatting thread; the job waits when it is this far ahead.
+constexpr std::size_t kRunsWaiting = 2;
+
+std::size_t WeightOf(const Entity& entity) {
+    const auto* polyline = std::get_if<PolylineEntity>(&entity.geometry);
+    return 1 + (polyline != nullptr ? polyline->vertices.size() : 0);
+}
+
 }  // namespace
+
+// The entities of a drawing too large to hold: runs of them are formatted on a thread of their
+// own into a nameless temporary file beside the drawing, in order, and their extents collected
+// on the way. After a failure (the disk full) later runs are dropped and the failure kept.
+class EntitySpill {
+  public:
+    explicit EntitySpill(const fs::path& folder) {
+        std::string error;
+        if (!body_.Create(folder, &error)) {
+            failure_ = error;
+            return;
+        }
+        thread_ = std::thread([this] { Work(); });
+    }
+    ~EntitySpill() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+    EntitySpill(const EntitySpill&) = delete;
+    EntitySpill& operator=(const EntitySpill&) = delete;
+
+    // Queues a run; waits while kRunsWaiting runs are queued already.
+    void Push(std::vector<Entity>&& run) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return runs_.size() < kRunsWaiting || !failure_.empty(); });
+        if (!failure_.empty() || !thread_.joinable()) return;
+        runs_.push_back(std::move(run));
+        changed_.notify_all();
+    }
+
+    // Waits until every queued run is in the file. "" when all went well, else the failure.
+    std::string Finish() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return (runs_.empty() && !busy_) || !failure_.empty(); });
+        return failure_;
+    }
+
+    Extents CollectedExtents() const { return extents_.Result(); }
+    const ScratchFile& Body() const { return body_; }
+
+  private:
+    void Work() {
+        DxfEntityFormatter formatter;
+        std::string text;
+        for (;;) {
+            std::vector<Entity> run;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [&] { return stop_ || !runs_.empty(); });
+                if (stop_) return;
+                run = std::move(runs_.front());
+                runs_.pop_front();
+                busy_ = true;
+            }
+            changed_.notify_all();
+            std::string error;
+            try {
+                extents_.Add(run);
+                text.clear();
+                formatter.Append(run, text);
+                run = {};
+                body_.Append(text, &error);
+            } catch (const std::exception& e) {
+                error = std::string("Cannot format the drawing: ") + e.what();
+            }
+            {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                busy_ = false;
+                if (!error.empty()) {
+                    failure_ = error;
+                    runs_.clear();
+                    stop_ = true;
+                }
+            }
+            changed_.notify_all();
+        }
+    }
+
+    ScratchFile body_;
+    ExtentsAccumulator extents_;  // written by the thread only, read after Finish
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::vector<Entity>> runs_;
+    bool busy_ = false;  // a run is being formatted and written
+    bool stop_ = false;
+    std::string failure_;
+    std::thread thread_;
+};
 
 double FromSingle(float value) {
     if (!std::isfinite(value)) return value;
@@ -80,6 +190,11 @@ double FromSingle(float value) {
         std::from_chars(text, written.ptr, result);
     return result;
 }
+
+DrawingWriter::DrawingWriter(Keep keep) : keep_(keep) {}
+DrawingWriter::~DrawingWriter() = default;
+DrawingWriter::DrawingWriter(DrawingWriter&&) noexcept = default;
+DrawingWriter& DrawingWriter::operator=(DrawingWriter&&) noexcept = default;
 
 bool DrawingWriter::OpenDrawing(const fs::path& file) {
     if (stage_ != Stage::kNew) {
@@ -130,10 +245,14 @@ bool DrawingWriter::ReadyForEntity(std::string_view operation) {
     return false;
 }
 
-void DrawingWriter::UseLayer(std::string_view layer, int colour) {
-    if (layerIndex_.find(layer) != layerIndex_.end()) return;
-    layerIndex_.emplace(std::string(layer), drawing_.layers.size());
+std::size_t DrawingWriter::UseLayer(std::string_view layer, int colour) {
+    const auto found = layerIndex_.find(layer);
+    if (found != layerIndex_.end()) return found->second;
+    const std::size_t index = drawing_.layers.size();
+    layerIndex_.emplace(std::string(layer), index);
     drawing_.layers.push_back(Layer{std::string(layer), colour >= 1 && colour <= 255 ? colour : 7});
+    perLayer_.push_back(0);
+    return index;
 }
 
 bool DrawingWriter::Refuse(std::string_view operation, const EntityGeometry& geometry) {
@@ -148,8 +267,32 @@ bool DrawingWriter::Refuse(std::string_view operation, const EntityGeometry& geo
 void DrawingWriter::Add(std::string_view operation, std::string_view layer, int colour,
                         EntityGeometry geometry) {
     if (Refuse(operation, geometry)) return;
-    UseLayer(layer, colour);
-    drawing_.entities.push_back(Entity{std::string(layer), colour, std::move(geometry)});
+    Add(Entity{std::string(layer), colour, std::move(geometry)});
+}
+
+void DrawingWriter::Add(Entity entity) {
+    ++perLayer_[UseLayer(entity.layer, entity.colour)];
+    ++entityCount_;
+    if (keep_ == Keep::kEntities) drawing_.entities.push_back(entity);
+    runWeight_ += WeightOf(entity);
+    run_.push_back(std::move(entity));
+    if (runWeight_ >= kRunWeight) SpillRun();
+}
+
+void DrawingWriter::SpillRun() {
+    if (run_.empty()) return;
+    if (!spill_) spill_ = std::make_unique<EntitySpill>(file_.parent_path());
+    spill_->Push(std::move(run_));
+    run_ = {};
+    run_.reserve(kRunWeight / 4);
+    runWeight_ = 0;
+}
+
+std::map<std::string, std::size_t> DrawingWriter::EntitiesPerLayer() const {
+    std::map<std::string, std::size_t> counts;
+    for (std::size_t i = 0; i < perLayer_.size(); ++i)
+        if (perLayer_[i] > 0) counts.emplace(drawing_.layers[i].name, perLayer_[i]);
+    return counts;
 }
 
 void DrawingWriter::AddLine(float x1, float y1, float z1, float x2, float y2, float z2,
@@ -202,7 +345,12 @@ void DrawingWriter::AddVertex(float x, float y, float z, std::string_view /*laye
     }
     const PolylineVertex vertex{FromSingle(x), FromSingle(y), FromSingle(z), FromSingle(bulge)};
     // The rest of the polyline stays: its good vertices still make a well-formed path.
-    if (Refuse("AddVertex", PolylineEntity{{vertex}, false})) return;
+    // Vertices come by the million: only a doubtful one pays for the full check.
+    if (!(std::isfinite(vertex.x) && std::isfinite(vertex.y) && std::isfinite(vertex.z) &&
+          std::isfinite(vertex.bulge)) &&
+        Refuse("AddVertex", PolylineEntity{{vertex}, false})) {
+        return;
+    }
     std::get<PolylineEntity>(polyline_.geometry).vertices.push_back(vertex);
 }
 
@@ -216,7 +364,7 @@ void DrawingWriter::EndPolyline() {
         Fail("EndPolyline: the polyline has no vertices and was left out");
         return;
     }
-    drawing_.entities.push_back(std::move(polyline_));
+    Add(std::move(polyline_));
     polyline_ = Entity{};
 }
 
@@ -225,8 +373,7 @@ void DrawingWriter::AddDrawing(const Drawing& part) {
     for (const Layer& layer : part.layers) UseLayer(layer.name, layer.colour);
     for (const Entity& entity : part.entities) {
         if (Refuse("AddDrawing", entity.geometry)) continue;
-        UseLayer(entity.layer, entity.colour);
-        drawing_.entities.push_back(entity);
+        Add(entity);
     }
 }
 
@@ -238,13 +385,49 @@ bool DrawingWriter::CloseDrawing() {
         return false;
     }
     if (polylineOpen_) EndPolyline();
+    if (!(spill_ ? WriteSpilledEntities() : WriteHeldEntities())) return false;
+    stage_ = Stage::kClosed;
+    run_ = {};
+    spill_.reset();
+    return true;
+}
+
+// A drawing that fits one run is written straight from memory.
+bool DrawingWriter::WriteHeldEntities() {
+    ExtentsAccumulator extents;
+    extents.Add(run_);
+    const auto write = [&](const ContentSink& sink) {
+        std::string text;
+        DxfEntityFormatter().Append(run_, text);
+        return WriteDxfHead(drawing_.layers, extents.Result(), sink) && sink(text) &&
+               sink(DxfTail());
+    };
     std::string error;
-    const auto write = [this](const ContentSink& sink) { return WriteDxf(drawing_, sink); };
     if (!WriteFileAtomically(file_, write, &error)) {
         Fail("Cannot write the drawing: " + error);
         return false;
     }
-    stage_ = Stage::kClosed;
+    return true;
+}
+
+// The head, then the entities read back from the temporary file, then the tail.
+bool DrawingWriter::WriteSpilledEntities() {
+    SpillRun();
+    const std::string failure = spill_->Finish();
+    if (!failure.empty()) {
+        Fail("Cannot write the drawing " + Quoted(file_) + ": " + failure);
+        return false;
+    }
+    std::string readError;
+    const auto write = [&](const ContentSink& sink) {
+        return WriteDxfHead(drawing_.layers, spill_->CollectedExtents(), sink) &&
+               spill_->Body().ReadBack(sink, &readError) && sink(DxfTail());
+    };
+    std::string error;
+    if (!WriteFileAtomically(file_, write, &error)) {
+        Fail("Cannot write the drawing: " + (readError.empty() ? error : readError));
+        return false;
+    }
     return true;
 }
 

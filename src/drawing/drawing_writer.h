@@ -3,9 +3,12 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "drawing/drawing.h"
 
@@ -16,20 +19,34 @@ namespace retracer {
 // Every float that reaches the model goes through here; the text is the same the program showed.
 double FromSingle(float value);
 
+class EntitySpill;
+
 // Writes one job's output drawing. The calling order is OpenDrawing, StartDrawing, any number of
 // entities and polylines (BeginPolyline, one or more AddVertex, EndPolyline, nothing else in
-// between), CloseDrawing. Entities are collected in memory; nothing reaches the disk before
-// CloseDrawing, which replaces the target file in one step, so a failed job never leaves a
-// half-written drawing. The writer keeps the first failure of any operation (Error), so a job
-// reads it once at the end instead of after every call; a call out of order (an entity before
-// StartDrawing or inside a polyline, a vertex outside one, anything after CloseDrawing) fails
-// that way and changes nothing. An entity or vertex holding a value that is not a finite number
-// (or a circle of negative radius) is refused the same way and left out: the translators leave
-// such geometry out themselves, with the program line, so this only guards against a slip.
-// Layers are collected as they are used. Coordinates arrive as single-precision values, as the
-// translators hold them.
+// between), CloseDrawing. Memory follows the program, not the drawing: entities are held only in
+// small runs; once a drawing outgrows one run, each full run is formatted on a second thread
+// into a nameless temporary file beside the target while the job goes on. CloseDrawing then
+// writes the header (with the extents), the tables and those entities to a new file beside the
+// target and renames it over the target in one step, so a failed job never leaves a half-written
+// drawing, nor any temporary file. The writer keeps the first failure of any operation (Error),
+// so a job reads it once at the end instead of after every call; a call out of order (an entity
+// before StartDrawing or inside a polyline, a vertex outside one, anything after CloseDrawing)
+// fails that way and changes nothing. An entity or vertex holding a value that is not a finite
+// number (or a circle of negative radius) is refused the same way and left out: the translators
+// leave such geometry out themselves, with the program line, so this only guards against a slip.
+// Layers are collected as they are used, with the number of entities on each. Coordinates arrive
+// as single-precision values, as the translators hold them.
 class DrawingWriter {
   public:
+    // What the writer keeps of the entities once they are written: their number per layer only,
+    // or (for tests and tools that look at the drawing) a copy of each, in Content().
+    enum class Keep { kCounts, kEntities };
+
+    explicit DrawingWriter(Keep keep = Keep::kCounts);
+    ~DrawingWriter();
+    DrawingWriter(DrawingWriter&&) noexcept;
+    DrawingWriter& operator=(DrawingWriter&&) noexcept;
+
     // Checks that the file can be created or replaced; false (the failure kept) otherwise.
     bool OpenDrawing(const std::filesystem::path& file);
     void StartDrawing();
@@ -50,21 +67,23 @@ class DrawingWriter {
     void AddDrawing(const Drawing& part);
 
     // Writes the drawing to the file given to OpenDrawing (through a temporary file beside it).
-    // A polyline still open is ended first. When writing fails the old file stays as it was and
-    // the drawing stays open, so CloseDrawing may be tried again. True when the file was written.
+    // A polyline still open is ended first. When the new file cannot be written the old file
+    // stays as it was and the drawing stays open, so CloseDrawing may be tried again; when the
+    // entities themselves could not be stored on the way (the disk full while drawing), every
+    // later try fails as well. True when the file was written.
     bool CloseDrawing();
 
-    // The first failure since the writer was made, or "" when every operation succeeded.
+    // The first failure since the writer was made, or "" when every operation succeeded. A
+    // failure to store entities on the way shows here by the end of CloseDrawing.
     const std::string& Error() const { return error_; }
     // How many entities and vertices were refused for values that are not finite numbers.
     std::size_t Refused() const { return refused_; }
 
-    // Room for `count` entities, so a large drawing is not copied as it grows. Memory that is
-    // reserved but never filled costs address space only.
-    void ReserveEntities(std::size_t count) { drawing_.entities.reserve(count); }
-
-    // What has been drawn so far.
+    // The layers in order of first use; with Keep::kEntities also every entity drawn so far.
     const Drawing& Content() const { return drawing_; }
+    std::size_t EntityCount() const { return entityCount_; }
+    // The number of entities on each layer that has any.
+    std::map<std::string, std::size_t> EntitiesPerLayer() const;
     const std::filesystem::path& File() const { return file_; }
 
   private:
@@ -74,14 +93,20 @@ class DrawingWriter {
     void Fail(std::string message);
     // True when an entity may be added now; otherwise fails naming `operation`.
     bool ReadyForEntity(std::string_view operation);
-    // Registers the layer on first use (its first colour becomes the layer colour).
-    void UseLayer(std::string_view layer, int colour);
+    // Registers the layer on first use (its first colour becomes the layer colour); its index.
+    std::size_t UseLayer(std::string_view layer, int colour);
     // True (the failure kept and counted) when `geometry` holds a value no DXF file may carry.
     bool Refuse(std::string_view operation, const EntityGeometry& geometry);
     void Add(std::string_view operation, std::string_view layer, int colour,
              EntityGeometry geometry);
+    void Add(Entity entity);
+    // Hands the run of entities held so far to the temporary file.
+    void SpillRun();
+    bool WriteHeldEntities();
+    bool WriteSpilledEntities();
 
-    Drawing drawing_;
+    Keep keep_;
+    Drawing drawing_;  // the layers, and the entities when they are kept
     std::filesystem::path file_;
     Stage stage_ = Stage::kNew;
     std::string error_;
@@ -95,6 +120,11 @@ class DrawingWriter {
         }
     };
     std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> layerIndex_;
+    std::vector<std::size_t> perLayer_;  // entities on each layer, by layer index
+    std::size_t entityCount_ = 0;
+    std::vector<Entity> run_;             // entities not yet handed on
+    std::size_t runWeight_ = 0;           // their size, in entities and polyline vertices
+    std::unique_ptr<EntitySpill> spill_;  // once a run has gone to the temporary file
 };
 
 }  // namespace retracer

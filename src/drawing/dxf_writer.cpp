@@ -332,15 +332,19 @@ void AddBulgedSegment(Box& box, const PolylineVertex& a, const PolylineVertex& b
 
 class ExtentsBuilder {
   public:
-    explicit ExtentsBuilder(const Drawing& drawing) : drawing_(drawing) {
-        for (std::size_t i = 0; i < drawing.blocks.size(); ++i)
-            blockIndex_.emplace(drawing.blocks[i].name, i);
+    explicit ExtentsBuilder(const std::vector<Block>& blocks) : blocks_(blocks) {
+        for (std::size_t i = 0; i < blocks.size(); ++i) blockIndex_.emplace(blocks[i].name, i);
     }
 
     Box Of(const std::vector<Entity>& entities, int depth) {
         Box box;
-        for (const Entity& entity : entities) AddEntity(box, entity, depth);
+        AddAll(box, entities, depth);
         return box;
+    }
+
+    // Entities in drawing order onto `box`: the same box as Of gives for them all at once.
+    void AddAll(Box& box, const std::vector<Entity>& entities, int depth) {
+        for (const Entity& entity : entities) AddEntity(box, entity, depth);
     }
 
   private:
@@ -386,7 +390,7 @@ class ExtentsBuilder {
         const auto found = blockIndex_.find(g.block);
         constexpr int kMaxNesting = 16;  // also ends a block that inserts itself
         if (found == blockIndex_.end() || depth >= kMaxNesting) return;
-        const Block& block = drawing_.blocks[found->second];
+        const Block& block = blocks_[found->second];
         const Box inner = Of(block.entities, depth + 1);
         if (inner.Empty()) return;
         const double c = std::cos(g.rotation * kDegree);
@@ -403,7 +407,7 @@ class ExtentsBuilder {
         }
     }
 
-    const Drawing& drawing_;
+    const std::vector<Block>& blocks_;
     std::unordered_map<std::string, std::size_t> blockIndex_;
 };
 
@@ -748,25 +752,70 @@ void FormatInParallel(const std::vector<Entity>& entities, unsigned threads, Dxf
     ParallelFormatter(entities, threads).WriteTo(out, threads);
 }
 
+// The end of the entities section and of the file.
+constexpr std::string_view kDxfTail = "  0\nENDSEC\n  0\nEOF\n";
+
+// The layer table: "0" first, then the model's layers, then layers only entities name.
+std::vector<Layer> TableLayers(const std::vector<Layer>& modelLayers,
+                               const std::vector<Entity>& entities,
+                               const std::vector<Block>& blocks) {
+    std::vector<Layer> layers;
+    std::unordered_set<std::string> seen;
+    const auto add = [&](std::string_view name, int colour) {
+        std::string text = NameText(name);
+        if (!seen.insert(FoldCase(text)).second) return;
+        const bool valid = colour >= 1 && colour <= 255;
+        layers.push_back(Layer{std::move(text), valid ? colour : 7});
+    };
+    int zeroColour = 7;
+    for (const Layer& layer : modelLayers)
+        if (NameText(layer.name) == "0") zeroColour = layer.colour;
+    add("0", zeroColour);
+    for (const Layer& layer : modelLayers) add(layer.name, layer.colour);
+    std::string last;
+    const auto addUsed = [&](const std::vector<Entity>& used) {
+        for (const Entity& entity : used) {
+            if (entity.layer == last) continue;  // entities come in runs of one layer
+            last = entity.layer;
+            add(entity.layer, 7);
+        }
+    };
+    addUsed(entities);
+    for (const Block& block : blocks) addUsed(block.entities);
+    return layers;
+}
+
+// The parts of the file in order: the head (header, tables, blocks and the start of the
+// entities), the entities, the tail.
 class DxfFileWriter {
   public:
-    DxfFileWriter(const Drawing& drawing, DxfEmitter& out) : drawing_(drawing), out_(out) {}
+    explicit DxfFileWriter(DxfEmitter& out) : out_(out) {}
 
-    void Write() {
-        WriteHeader();
-        WriteTables();
-        WriteBlocks();
-        Section("ENTITIES");
+    void Write(const Drawing& drawing) {
+        WriteHead(TableLayers(drawing.layers, drawing.entities, drawing.blocks), drawing.blocks,
+                  DrawingExtents(drawing));
         const unsigned threads = std::min(std::thread::hardware_concurrency(), kMaxFormatThreads);
-        if (drawing_.entities.size() >= kParallelFrom && threads >= 2) {
+        if (drawing.entities.size() >= kParallelFrom && threads >= 2) {
             out_.Finish();
-            FormatInParallel(drawing_.entities, threads, out_);
+            FormatInParallel(drawing.entities, threads, out_);
         } else {
-            for (const Entity& entity : drawing_.entities) entities_.Write(entity);
+            for (const Entity& entity : drawing.entities) entities_.Write(entity);
         }
-        EndSection();
-        out_.Reserve(16);
-        out_.Put("  0\nEOF\n");
+        WriteTail();
+    }
+
+    void WriteHead(const std::vector<Layer>& tableLayers, const std::vector<Block>& blocks,
+                   const Extents& extents) {
+        WriteHeader(extents);
+        WriteTables(tableLayers);
+        WriteBlocks(blocks);
+        Section("ENTITIES");
+        out_.Finish();
+    }
+
+    void WriteTail() {
+        out_.Reserve(kDxfTail.size());
+        out_.PutBytes(kDxfTail);
         out_.Finish();
     }
 
@@ -793,7 +842,7 @@ class DxfFileWriter {
         out_.PutPoint('0', p.x, p.y, p.z);
     }
 
-    void WriteHeader() {
+    void WriteHeader(const Extents& extents) {
         Section("HEADER");
         Variable("$ACADVER");
         out_.Reserve(16);
@@ -803,7 +852,6 @@ class DxfFileWriter {
         out_.Reserve(16);
         out_.Put("  3\nANSI_1252\n");
         PointVariable("$INSBASE", Point3{});
-        const Extents extents = DrawingExtents(drawing_);
         PointVariable("$EXTMIN", extents.min);
         PointVariable("$EXTMAX", extents.max);
         EndSection();
@@ -820,36 +868,7 @@ class DxfFileWriter {
         out_.Reserve(16);
         out_.Put("  0\nENDTAB\n");
     }
-
-    // The layer table: "0" first, then the model's layers, then layers only entities name.
-    std::vector<Layer> TableLayers() const {
-        std::vector<Layer> layers;
-        std::unordered_set<std::string> seen;
-        const auto add = [&](std::string_view name, int colour) {
-            std::string text = NameText(name);
-            if (!seen.insert(FoldCase(text)).second) return;
-            const bool valid = colour >= 1 && colour <= 255;
-            layers.push_back(Layer{std::move(text), valid ? colour : 7});
-        };
-        int zeroColour = 7;
-        for (const Layer& layer : drawing_.layers)
-            if (NameText(layer.name) == "0") zeroColour = layer.colour;
-        add("0", zeroColour);
-        for (const Layer& layer : drawing_.layers) add(layer.name, layer.colour);
-        std::string last;
-        const auto addUsed = [&](const std::vector<Entity>& entities) {
-            for (const Entity& entity : entities) {
-                if (entity.layer == last) continue;  // entities come in runs of one layer
-                last = entity.layer;
-                add(entity.layer, 7);
-            }
-        };
-        addUsed(drawing_.entities);
-        for (const Block& block : drawing_.blocks) addUsed(block.entities);
-        return layers;
-    }
-
-    void WriteTables() {
+    void WriteTables(const std::vector<Layer>& layers) {
         Section("TABLES");
         Table("LTYPE", 1);
         out_.Reserve(128);
@@ -858,7 +877,6 @@ class DxfFileWriter {
             " 40\n0.0\n");
         EndTable();
 
-        const std::vector<Layer> layers = TableLayers();
         Table("LAYER", layers.size());
         for (const Layer& layer : layers) {
             out_.Reserve(96 + layer.name.size());
@@ -879,9 +897,9 @@ class DxfFileWriter {
         EndSection();
     }
 
-    void WriteBlocks() {
+    void WriteBlocks(const std::vector<Block>& blocks) {
         Section("BLOCKS");
-        for (const Block& block : drawing_.blocks) {
+        for (const Block& block : blocks) {
             const std::string name = NameText(block.name);
             out_.Reserve(64 + 2 * name.size() + kPointText);
             out_.Put("  0\nBLOCK\n  8\n0\n  2\n");
@@ -898,7 +916,6 @@ class DxfFileWriter {
         EndSection();
     }
 
-    const Drawing& drawing_;
     DxfEmitter& out_;
     EntityWriter entities_{out_};
 };
@@ -924,11 +941,7 @@ std::size_t EstimatedSize(const Drawing& drawing) {
     return size;
 }
 
-}  // namespace
-
-Extents DrawingExtents(const Drawing& drawing) {
-    ExtentsBuilder builder(drawing);
-    const Box box = builder.Of(drawing.entities, 0);
+Extents ExtentsOf(const Box& box) {
     Extents extents;
     if (box.Empty()) return extents;
     extents.empty = false;
@@ -937,9 +950,48 @@ Extents DrawingExtents(const Drawing& drawing) {
     return extents;
 }
 
+}  // namespace
+
+Extents DrawingExtents(const Drawing& drawing) {
+    ExtentsBuilder builder(drawing.blocks);
+    return ExtentsOf(builder.Of(drawing.entities, 0));
+}
+
+void ExtentsAccumulator::Add(const std::vector<Entity>& entities) {
+    static const std::vector<Block> kNoBlocks;
+    Box box;
+    std::copy(std::begin(min_), std::end(min_), std::begin(box.min));
+    std::copy(std::begin(max_), std::end(max_), std::begin(box.max));
+    ExtentsBuilder(kNoBlocks).AddAll(box, entities, 0);
+    std::copy(std::begin(box.min), std::end(box.min), std::begin(min_));
+    std::copy(std::begin(box.max), std::end(box.max), std::begin(max_));
+}
+
+Extents ExtentsAccumulator::Result() const {
+    Box box;
+    std::copy(std::begin(min_), std::end(min_), std::begin(box.min));
+    std::copy(std::begin(max_), std::end(max_), std::begin(box.max));
+    return ExtentsOf(box);
+}
+
+struct DxfEntityFormatter::Parts {
+    DxfEmitter emitter{&FlushToString, nullptr};
+    EntityWriter writer{emitter};
+};
+
+DxfEntityFormatter::DxfEntityFormatter() : parts_(std::make_unique<Parts>()) {}
+DxfEntityFormatter::~DxfEntityFormatter() = default;
+
+void DxfEntityFormatter::Append(const std::vector<Entity>& entities, std::string& text) {
+    parts_->emitter.SetTarget(&text);
+    for (const Entity& entity : entities) parts_->writer.Write(entity);
+    parts_->emitter.Finish();
+    parts_->emitter.SetTarget(nullptr);
+}
+
 void WriteDxf(const Drawing& drawing, std::ostream& out) {
     DxfEmitter emitter(&FlushToStream, &out);
-    DxfFileWriter(drawing, emitter).Write();
+    DxfFileWriter(emitter).Write(drawing);
 }
 
 namespace {
@@ -960,9 +1012,26 @@ bool WriteDxf(const Drawing& drawing, const std::function<bool(std::string_view)
     SinkTarget target{&sink};
     {
         DxfEmitter emitter(&FlushToSink, &target);
-        DxfFileWriter(drawing, emitter).Write();
+        DxfFileWriter(emitter).Write(drawing);
     }
     return target.ok;
+}
+
+bool WriteDxfHead(const std::vector<Layer>& layers, const Extents& extents,
+                  const std::function<bool(std::string_view)>& sink) {
+    static const std::vector<Entity> kNoEntities;
+    static const std::vector<Block> kNoBlocks;
+    SinkTarget target{&sink};
+    {
+        DxfEmitter emitter(&FlushToSink, &target);
+        DxfFileWriter(emitter).WriteHead(TableLayers(layers, kNoEntities, kNoBlocks), kNoBlocks,
+                                         extents);
+    }
+    return target.ok;
+}
+
+std::string_view DxfTail() {
+    return kDxfTail;
 }
 
 std::string DxfText(const Drawing& drawing) {
@@ -970,7 +1039,7 @@ std::string DxfText(const Drawing& drawing) {
     text.reserve(EstimatedSize(drawing));
     {
         DxfEmitter emitter(&FlushToString, &text);
-        DxfFileWriter(drawing, emitter).Write();
+        DxfFileWriter(emitter).Write(drawing);
     }
     return text;
 }

@@ -2,8 +2,11 @@
 
 #include <functional>
 #include <iosfwd>
+#include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "drawing/drawing.h"
 
@@ -39,6 +42,44 @@ bool WriteDxf(const Drawing& drawing, const std::function<bool(std::string_view)
 
 // The same text as WriteDxf, as one string.
 std::string DxfText(const Drawing& drawing);
+
+// Writing a drawing too large to hold, in three parts: the head (header, tables, an empty blocks
+// section and the start of the entities section), the entities formatted in runs as they come,
+// and the tail. For a drawing of `layers`, no blocks and entities whose layers are all among
+// `layers`, the head, the runs' texts in order and DxfTail() make exactly the text WriteDxf
+// writes, given the extents an ExtentsAccumulator collected over the same entities.
+bool WriteDxfHead(const std::vector<Layer>& layers, const Extents& extents,
+                  const std::function<bool(std::string_view)>& sink);
+std::string_view DxfTail();
+
+// The extents of entities handed over in runs, in drawing order.
+class ExtentsAccumulator {
+  public:
+    void Add(const std::vector<Entity>& entities);
+    Extents Result() const;
+
+  private:
+    static constexpr double kInf = std::numeric_limits<double>::infinity();
+    double min_[3] = {kInf, kInf, kInf};
+    double max_[3] = {-kInf, -kInf, -kInf};
+};
+
+// Entity records as WriteDxf writes them. It keeps small caches between runs, so each thread
+// formats with its own.
+class DxfEntityFormatter {
+  public:
+    DxfEntityFormatter();
+    ~DxfEntityFormatter();
+    DxfEntityFormatter(const DxfEntityFormatter&) = delete;
+    DxfEntityFormatter& operator=(const DxfEntityFormatter&) = delete;
+
+    // Appends the records of `entities` to `text`.
+    void Append(const std::vector<Entity>& entities, std::string& text);
+
+  private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
 
 // The text a real number is written as: the shortest decimal that reads back as the same double,
 // without exponent between 1e-5 and 1e15, always with a decimal point or an exponent ("12.0",

@@ -1,8 +1,5 @@
 #include "job/job_driver.h"
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -124,15 +121,6 @@ struct DialectTranslator {
     }
 };
 
-// A program line draws at most one entity or so, and lines are rarely shorter than 24 bytes
-// (hole rows draw more; the vector then grows as usual).
-void ReserveForProgram(DrawingWriter& writer, const JobRequest& request) {
-    std::error_code ec;
-    const std::uintmax_t bytes =
-        request.text ? request.text->size() : std::filesystem::file_size(request.program, ec);
-    if (!ec) writer.ReserveEntities(static_cast<std::size_t>(bytes / 24));
-}
-
 // Scans the main program, then every subprogram it calls (calls found on the way are appended
 // and scanned in turn), as far as the limits on calls and nesting allow.
 void ScanProgramAndCalls(const JobResources& resources, const JobRequest& request, JobState& job,
@@ -151,15 +139,22 @@ void ScanProgramAndCalls(const JobResources& resources, const JobRequest& reques
             // would fail or wait forever.
             std::string error;
             if (!scanner.ScanFile(current, scan, &error)) {
-                if (job.currentCall == 0) {
-                    result.programError = error;
+                if (scanner.Interrupted() || job.currentCall == 0) {
+                    // Half a program makes a wrong part, and an unreadable main program makes
+                    // none: nothing is written, and an earlier drawing stays as it was.
+                    result.programError = error + "; the program was not translated";
+                    result.diagnostics.push_back(Diagnostic{
+                        PathText(current), scanner.Interrupted() ? scanner.LineNumber() + 1 : 0,
+                        result.programError});
                     return;
                 }
                 job.diagnostics.push_back(Diagnostic{PathText(current), 0, error});
                 result.missingSubprogram = current;
             }
         } else if (job.currentCall == 0) {
-            result.programError = "Cannot read \"" + PathText(current) + "\": not a file";
+            result.programError = "Cannot read \"" + PathText(current) +
+                                  "\": not a file; the program was not translated";
+            result.diagnostics.push_back(Diagnostic{PathText(current), 0, result.programError});
             return;
         }
 
@@ -197,7 +192,6 @@ void TranslateJobDrawing(const JobResources& resources, const JobRequest& reques
         return;
     }
     writer.StartDrawing();
-    ReserveForProgram(writer, request);
 
     JobState job;
     job.mirrorJob = request.mirror;
@@ -209,9 +203,13 @@ void TranslateJobDrawing(const JobResources& resources, const JobRequest& reques
     JobScan scan(context, request.rowVariables, result.rowLists);
     const DialectTranslator translator(context, scan);
     ScanProgramAndCalls(resources, request, job, state, scan, result);
-    // A program that vanished or changed into something unreadable since it was recognised
-    // leaves the drawing unwritten: an earlier drawing of it is worth more than an empty one.
-    if (!result.programError.empty()) return;
+    if (!result.programError.empty()) {
+        // The writer goes without leaving a file; what was found before the fault still shows.
+        result.diagnostics.insert(result.diagnostics.begin(),
+                                  std::make_move_iterator(job.diagnostics.begin()),
+                                  std::make_move_iterator(job.diagnostics.end()));
+        return;
+    }
     result.scanned = true;
     if (job.diagnosticsLeftOut > 0) {
         job.diagnostics.push_back(Diagnostic{
@@ -230,8 +228,8 @@ void TranslateJobDrawing(const JobResources& resources, const JobRequest& reques
         // ours, not of the program).
         result.diagnostics.push_back(Diagnostic{PathText(result.output), 0, writer.Error()});
     }
-    for (const Entity& entity : writer.Content().entities) ++result.entitiesPerLayer[entity.layer];
-    result.entityCount = writer.Content().entities.size();
+    result.entitiesPerLayer = writer.EntitiesPerLayer();
+    result.entityCount = writer.EntityCount();
 
     result.calls = std::move(job.calls);
     result.labelFields = std::move(job.labelFields);
@@ -251,17 +249,6 @@ void ListVVars(ControlPanelLists& panel,
     }
 }
 
-// A large drawing leaves the allocator holding hundreds of megabytes it no longer uses; hand
-// them back so a long session or a batch does not keep its largest job's footprint.
-void ReleaseFreedMemory(const JobResult& result) {
-#if defined(__GLIBC__)
-    constexpr std::size_t kLargeDrawing = 100'000;
-    if (result.entityCount >= kLargeDrawing) malloc_trim(0);
-#else
-    (void)result;
-#endif
-}
-
 }  // namespace
 
 ProgramRecognition RecognizeJobProgram(const Settings& settings, const std::filesystem::path& given,
@@ -271,11 +258,13 @@ ProgramRecognition RecognizeJobProgram(const Settings& settings, const std::file
     recognition.header = before;
     recognition.found = RecognizeProgram(recognition.program, settings.allVariables, dimsFromJob,
                                          recognition.header);
-    if (recognition.found.recognized) {
-        recognition.text =
-            std::make_shared<const std::string>(std::move(recognition.found.programText));
+    Recognition& found = recognition.found;
+    if (found.recognized) {
+        if (!found.wholeText) found.programText += found.listNote + "\n";
+        recognition.listed = std::make_shared<const std::string>(std::move(found.programText));
+        if (found.wholeText) recognition.text = recognition.listed;
     }
-    recognition.found.programText.clear();
+    found.programText.clear();
     return recognition;
 }
 
@@ -292,7 +281,7 @@ void ShowRecognition(ControlPanelLists& panel, const ProgramRecognition& recogni
         panel.AddRVar(clear);
         for (std::string line : found.rVarLines) panel.AddRVar(line);
     }
-    if (recognition.text) panel.PrgList().AssignShared(recognition.text);
+    if (recognition.listed) panel.PrgList().AssignShared(recognition.listed);
 }
 
 std::string OutputNameAsWritten(std::string_view outputName) {
@@ -323,14 +312,12 @@ JobResult TranslateJob(const JobResources& resources, const JobRequest& request)
     if (request.program.empty()) return result;
     result.output = OutputPathFor(resources, request);
     TranslateJobDrawing(resources, request, result);
-    ReleaseFreedMemory(result);
     return result;
 }
 
 void RaiseJobMessages(Prompt& prompt, const JobResult& result) {
     if (!result.programError.empty()) {
-        prompt.Show("Alert!", result.programError + "\r\nNothing was translated.",
-                    PromptIcon::kInformation);
+        prompt.Show("Process Error", result.programError, PromptIcon::kWarning);
     }
     if (result.fileError) {
         prompt.Show("Alert!", std::string(kFileError) + "\r\n" + PathText(result.output),

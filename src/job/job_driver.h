@@ -41,8 +41,13 @@ struct JobResources {
 struct ProgramRecognition {
     std::filesystem::path program;  // the file as found on disk
     ProgramHeader header;
-    Recognition found;  // captions and variable lists; its program text is moved to `text`
+    Recognition found;  // captions and variable lists; its program text is moved to `listed`
+    // The whole program's text, for the job to scan; null when only part of it was kept (the
+    // job then reads the file itself).
     std::shared_ptr<const std::string> text;
+    // The program lines the Control Panel lists: the whole text, or its first lines and a last
+    // line saying why the rest is not listed.
+    std::shared_ptr<const std::string> listed;
 };
 
 // Recognises a program file, found ignoring letter case. `before` is the header of the program
@@ -89,8 +94,9 @@ struct JobResult {
 
     std::filesystem::path missingSubprogram;  // the last subprogram that was not found
     std::string cutCalls;  // why subprogram calls were cut off, empty when none were
-    // Why the main program could not be read when the job came to scan it (it vanished or
-    // changed since it was recognised); nothing was written then. Empty when it was read.
+    // Why a program could not be read to its end (it vanished or changed since it was
+    // recognised, a line longer than any program line, a read error): the job then writes no
+    // drawing, and the earlier file stays as it was. Empty when it was read.
     std::string programError;
 };
 
@@ -106,9 +112,9 @@ std::string OutputNameAsWritten(std::string_view outputName);
 // Translates a recognised program and every subprogram it calls into one drawing.
 JobResult TranslateJob(const JobResources& resources, const JobRequest& request);
 
-// Tells the user what went wrong in a job ("Alert!" for a program that could not be read or a
-// drawing that could not be written, "Subprogram Error" for missing or cut off subprograms), in
-// that order.
+// Tells the user what went wrong in a job ("Process Error" for a program that could not be read,
+// "Alert!" for a drawing that could not be written, "Subprogram Error" for missing or cut off
+// subprograms), in that order.
 void RaiseJobMessages(Prompt& prompt, const JobResult& result);
 
 // Shows a job on the Control Panel lists: its diagnostics on the message list, then the row's

@@ -36,6 +36,7 @@ struct Session {
 
     // The program recognised last and its text (line ends as "\n"), shared with the program
     // list: its job scans the text from here instead of reading and decoding the file again.
+    // Null for a program too large to keep (over 64 MB): its job reads the file in pieces.
     std::filesystem::path recognizedProgram;
     std::shared_ptr<const std::string> recognizedText;
 

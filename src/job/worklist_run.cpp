@@ -292,6 +292,10 @@ class ParallelSegment {
         const ProgramHeader before = session_.header;
         ParallelFor(threads_, segment_.size(), [&](std::size_t i) {
             rows_[i] = RecognizeJobProgram(session_.settings, segment_[i]->program, true, before);
+            // The jobs read their programs from the files, so a long worklist's texts are not
+            // all held at once.
+            rows_[i].text.reset();
+            rows_[i].listed.reset();
         });
     }
 

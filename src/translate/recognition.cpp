@@ -1,6 +1,9 @@
 #include "translate/recognition.h"
 
 #include <algorithm>
+#include <functional>
+#include <limits>
+#include <system_error>
 
 #include "base/field_splitter.h"
 #include "base/text_codec.h"
@@ -134,30 +137,52 @@ std::string PartSizeCaption(const ProgramHeader& header) {
            GeneralText(header.partWidth) + "    T " + GeneralText(header.partThickness);
 }
 
-Recognition RecognizeProgramText(std::string_view text, int allVariables, bool dimsFromJob,
-                                 ProgramHeader& header) {
+namespace {
+
+using NextLine = std::function<bool(std::string_view&)>;
+
+// Recognises a program from its lines, read as far as the head needs and, to be kept in
+// programText, up to `keptLines` of them (wholeText tells whether that was all of them).
+Recognition RecognizeLines(const NextLine& next, std::size_t keptLines, std::size_t keptBytes,
+                           int allVariables, bool dimsFromJob, ProgramHeader& header) {
     Recognition result;
     header.dialect = Dialect::kNone;
     header.vVarSummary.clear();
     header.rVarSummary.clear();
     header.rVarNotes.clear();
 
-    // Normalised lines: the head is rebuilt with CR LF line ends whatever the file used, so the
-    // header reads the same from any of them.
-    std::vector<std::string_view> lines;
-    ForEachLine(text, [&](std::string_view line) { lines.push_back(line); });
-    const std::string_view firstLine = lines.empty() ? std::string_view() : lines[0];
+    std::size_t kept = 0;
+    bool atEnd = false;
+    result.programText.reserve(keptBytes);
+    const auto read = [&](std::string_view& line) {
+        if (atEnd || !next(line)) {
+            atEnd = true;
+            return false;
+        }
+        if (kept < keptLines) {
+            result.programText += line;
+            result.programText += '\n';
+            ++kept;
+        }
+        return true;
+    };
 
+    std::string_view line;
+    const std::string firstLine(read(line) ? line : std::string_view());
     FieldSplitter fields;
     fields.Assign(firstLine, "GXYZT");
     const double code = NumericValue(fields.Field(2));
+    // Normalised lines: the head is rebuilt with CR LF line ends whatever the file used, so the
+    // header reads the same from any of them.
     std::string head;
+    std::string secondLine;
     if (code == 71 || code == 70) {
         header.dialect = Dialect::kGenesis;
         header.metricUnits = code == 71;
+        if (read(line)) secondLine = line;
     } else {
-        for (std::size_t i = 1; i < lines.size() && CountCharacters(head) < kHeadCharacters; ++i) {
-            head += lines[i];
+        while (CountCharacters(head) < kHeadCharacters && read(line)) {
+            head += line;
             head += "\r\n";
         }
         head = std::string(FirstCharacters(head, kHeadCharacters));
@@ -168,26 +193,89 @@ Recognition RecognizeProgramText(std::string_view text, int allVariables, bool d
     }
     if (header.dialect == Dialect::kNone) {
         result.labDim = "Not a Proper Program File";
+        result.programText.clear();
+        result.wholeText = false;
         return result;
     }
     header.unitsText = header.metricUnits ? "Metric  " : "Inch    ";
 
     if (header.dialect == Dialect::kGenesis) {
-        ReadGenesisHeader(firstLine, lines.size() > 1 ? lines[1] : std::string_view(), dimsFromJob,
-                          header, result);
+        ReadGenesisHeader(firstLine, secondLine, dimsFromJob, header, result);
     } else {
         ReadGenesisEvHeader(head, allVariables, dimsFromJob, header, result);
     }
     result.labDim = PartSizeCaption(header);
     result.labCmt = header.programComment;
     result.recognized = true;
-    result.programText.reserve(text.size());
-    for (std::string_view line : lines) {
-        result.programText += line;
-        result.programText += '\n';
+
+    while (kept < keptLines && read(line)) {
+    }
+    result.wholeText = atEnd || !read(line);
+    return result;
+}
+
+// Programs up to this size stay in memory once recognised: listed whole and scanned from there.
+// Of larger ones only the first lines are kept for the list; the job reads the file in pieces.
+constexpr std::uintmax_t kKeptProgramBytes = std::uintmax_t{64} << 20;
+constexpr std::size_t kListedLines = 10000;
+
+}  // namespace
+
+Recognition RecognizeProgramText(std::string_view text, int allVariables, bool dimsFromJob,
+                                 ProgramHeader& header) {
+    LineCursor cursor(text);
+    return RecognizeLines([&](std::string_view& line) { return cursor.Next(line); },
+                          std::numeric_limits<std::size_t>::max(), text.size(), allVariables,
+                          dimsFromJob, header);
+}
+
+namespace {
+
+// Recognises a program whose file is open in `lines`, keeping its text when it is small enough.
+Recognition RecognizeOpenProgram(const std::filesystem::path& path, TextFileLines& lines,
+                                 int allVariables, bool dimsFromJob, ProgramHeader& header) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    const bool keepAll = !ec && size <= kKeptProgramBytes;
+    std::string note;
+    int number = 0;
+    const NextLine next = [&](std::string_view& line) {
+        if (!note.empty()) return false;
+        switch (lines.Next(line)) {
+            case TextFileLines::Status::kLine:
+                ++number;
+                return true;
+            case TextFileLines::Status::kLongLine:
+                // The head may still be read from its start; the job refuses the program.
+                ++number;
+                note = "(line " + std::to_string(number) + " is longer than " +
+                       std::to_string(TextFileLines::kMaxLineBytes >> 20) +
+                       " MB: the program cannot be translated)";
+                return true;
+            case TextFileLines::Status::kError:
+                note = "(the rest of the program could not be read)";
+                return false;
+            case TextFileLines::Status::kEnd:
+                break;
+        }
+        return false;
+    };
+    Recognition result = RecognizeLines(
+        next, keepAll ? std::numeric_limits<std::size_t>::max() : kListedLines,
+        keepAll ? static_cast<std::size_t>(size) : 0, allVariables, dimsFromJob, header);
+    if (!result.recognized) return result;
+    if (!note.empty()) {
+        result.wholeText = false;
+        result.listNote = note;
+    } else if (!result.wholeText) {
+        result.listNote = "(only the first " + std::to_string(kListedLines) +
+                          " lines of this program of " + std::to_string((size + (1 << 19)) >> 20) +
+                          " MB are listed)";
     }
     return result;
 }
+
+}  // namespace
 
 Recognition RecognizeProgram(const std::filesystem::path& path, int allVariables, bool dimsFromJob,
                              ProgramHeader& header) {
@@ -195,7 +283,7 @@ Recognition RecognizeProgram(const std::filesystem::path& path, int allVariables
     std::error_code ec;
     const std::filesystem::file_status status =
         path.empty() ? std::filesystem::file_status() : std::filesystem::status(path, ec);
-    std::string text;
+    TextFileLines lines;
     if (!std::filesystem::exists(status)) {
         failed.fileMissing = true;
     } else if (!std::filesystem::is_regular_file(status)) {
@@ -203,8 +291,8 @@ Recognition RecognizeProgram(const std::filesystem::path& path, int allVariables
         failed.readError =
             "Cannot read \"" + path.string() + "\": " +
             (std::filesystem::is_directory(status) ? "it is a folder" : "it is not a file");
-    } else if (ReadTextFile(path, text, &failed.readError)) {
-        return RecognizeProgramText(text, allVariables, dimsFromJob, header);
+    } else if (lines.Open(path, &failed.readError)) {
+        return RecognizeOpenProgram(path, lines, allVariables, dimsFromJob, header);
     }
     header.dialect = Dialect::kNone;
     return failed;

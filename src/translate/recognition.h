@@ -24,14 +24,20 @@ struct Recognition {
     // written in the VAR block, for the R variable list.
     std::vector<std::pair<std::string, std::string>> vVars;
     std::vector<std::string> rVarLines;
-    std::string programText;  // the whole program, line ends normalised to "\n"
+    // The program's lines, each ended by "\n" whatever the file used: all of them when
+    // wholeText, else only the first ones and listNote says why (a program too large to keep
+    // in memory, a line too long, a read error).
+    std::string programText;
+    bool wholeText = true;
+    std::string listNote;
 };
 
 // Recognises the dialect of a program file and reads its header: units and part size (left
 // alone when `dimsFromJob`), comment, and for Genesis Ev the VARV and VAR blocks (every R line
 // counts as marked when `allVariables` is 1, else only lines carrying "|w|"). The file is
-// decoded (UTF-16, UTF-8 or Windows-1252) and its line ends normalised first, so a program
-// saved with CR LF, LF or CR gives the same result.
+// decoded (UTF-16, UTF-8 or Windows-1252) and its line ends normalised, so a program saved with
+// CR LF, LF or CR gives the same result. It is read in pieces: as far as the header needs, and
+// for the program's lines, whole up to 64 MB, else its first 10,000 lines.
 Recognition RecognizeProgram(const std::filesystem::path& path, int allVariables, bool dimsFromJob,
                              ProgramHeader& header);
 
