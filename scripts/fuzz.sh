@@ -96,25 +96,23 @@ report() {
 
 parallel=${FUZZ_PARALLEL:-1}
 failed=0
-declare -A pids=()
-finish() {
-    local h=$1 status=0
-    wait "${pids[$h]}" || status=$?
-    unset "pids[$h]"
-    report "$h" "$status"
+# Harnesses running, oldest first, and their process ids: all run for the same time, so the
+# oldest finishes first and the report keeps the order they were named in.
+running=()
+pids=()
+finish_oldest() {
+    local status=0
+    wait "${pids[0]}" || status=$?
+    report "${running[0]}" "$status"
     [ "$status" -eq 0 ] || failed=1
+    running=("${running[@]:1}")
+    pids=("${pids[@]:1}")
 }
-
 for h in "${harnesses[@]}"; do
-    while [ ${#pids[@]} -ge "$parallel" ]; do
-        # The oldest still running finishes first when all run for the same time.
-        for running in "${!pids[@]}"; do
-            finish "$running"
-            break
-        done
-    done
+    while [ ${#running[@]} -ge "$parallel" ]; do finish_oldest; done
     run_one "$h" &
-    pids[$h]=$!
+    running+=("$h")
+    pids+=($!)
 done
-for running in "${!pids[@]}"; do finish "$running"; done
+while [ ${#running[@]} -gt 0 ]; do finish_oldest; done
 exit $failed
