@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string error;
     Check(retracer::ImportWorklistCsv(file, worklist, &imported, &error),
           "a readable CSV file was refused: " + error);
-    Check(imported >= 0 && imported <= worklist.RowCount(), "imported a number of rows out of range");
+    Check(imported >= 0 && imported <= worklist.RowCount(),
+          "imported a number of rows out of range");
 
     const std::string exported = retracer::WorklistCsvText(worklist);
     retracer::Worklist again;

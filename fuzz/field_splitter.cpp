@@ -15,17 +15,38 @@ namespace {
 
 using retracer::fuzz::Check;
 
-// Length of the separator at `pos` of `text`, 0 when none starts there: the longest of the
-// separator characters (as the splitter cuts them, ill-formed bytes alone) that matches.
+// Length of the well-formed UTF-8 sequence starting `text` (Unicode's table of well-formed byte
+// sequences: no overlong forms, no surrogates, nothing beyond U+10FFFF), 0 when there is none.
+std::size_t SequenceLength(std::string_view text) {
+    auto byte = [&](std::size_t i) {
+        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
+    };
+    auto within = [](unsigned b, unsigned low, unsigned high) { return b >= low && b <= high; };
+    const unsigned b0 = byte(0);
+    if (b0 < 0x80) return text.empty() ? 0 : 1;
+    if (within(b0, 0xC2, 0xDF)) return within(byte(1), 0x80, 0xBF) ? 2 : 0;
+    if (within(b0, 0xE0, 0xEF)) {
+        const unsigned low = b0 == 0xE0 ? 0xA0 : 0x80;
+        const unsigned high = b0 == 0xED ? 0x9F : 0xBF;
+        return within(byte(1), low, high) && within(byte(2), 0x80, 0xBF) ? 3 : 0;
+    }
+    if (within(b0, 0xF0, 0xF4)) {
+        const unsigned low = b0 == 0xF0 ? 0x90 : 0x80;
+        const unsigned high = b0 == 0xF4 ? 0x8F : 0xBF;
+        return within(byte(1), low, high) && within(byte(2), 0x80, 0xBF) &&
+                       within(byte(3), 0x80, 0xBF)
+                   ? 4
+                   : 0;
+    }
+    return 0;
+}
+
+// Length of the separator at `pos` of `text`, 0 when none starts there: the longest separator
+// character that matches, a byte outside a well-formed sequence counting as a character alone.
 std::size_t SeparatorAt(std::string_view text, std::size_t pos, std::string_view separators) {
     std::size_t longest = 0;
     for (std::size_t i = 0; i < separators.size();) {
-        const unsigned char lead = static_cast<unsigned char>(separators[i]);
-        std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 1;
-        if (i + length > separators.size()) length = 1;
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(separators[i + k]) & 0xC0) != 0x80) length = 1;
-        }
+        const std::size_t length = std::max<std::size_t>(SequenceLength(separators.substr(i)), 1);
         if (text.substr(pos, length) == separators.substr(i, length)) {
             longest = std::max(longest, length);
         }
@@ -58,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fields.emplace_back(field);
         Check(ascii.empty() || field.find_first_of(ascii) == std::string_view::npos,
               "field " + std::to_string(i) + " holds a separator");
-        Check(field.data() == held.data() + at, "field " + std::to_string(i) + " is not where the text goes on");
+        Check(field.data() == held.data() + at,
+              "field " + std::to_string(i) + " is not where the text goes on");
         at += field.size();
         if (i < splitter.FieldCount()) {
             const std::size_t separator = SeparatorAt(held, at, separators);

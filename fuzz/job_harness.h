@@ -23,8 +23,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "base/prompt.h"
 #include "base/atomic_file.h"
+#include "base/prompt.h"
 #include "drawing/drawing.h"
 #include "drawing/dxf_reader.h"
 #include "fuzz_support.h"
@@ -44,8 +44,8 @@ class JobBench {
         const std::filesystem::path app = scratch_.Path() / "app";
         std::filesystem::create_directories(app);
         WriteFile(app / "Tool.Par", "1,0,0,5\n2,32,0,8\n3,64,0,10\n4,96,0,35\n");
-        session_ = std::make_unique<Session>(ResolveAppPaths({}, app.string().c_str()), prompt_,
-                                             store_);
+        session_ =
+            std::make_unique<Session>(ResolveAppPaths({}, app.string().c_str()), prompt_, store_);
         session_->LoadSettings();
         session_->destFolder = scratch_.Path() / "out";
         std::filesystem::create_directories(session_->destFolder);
@@ -96,7 +96,7 @@ inline std::filesystem::path WriteProgramFiles(std::string_view input,
         }
         // "." and ".." would be folders; such a section is dropped.
         file = name.empty() || name == "." || name == ".." ? std::filesystem::path()
-                                                            : folder / "SUB" / name;
+                                                           : folder / "SUB" / name;
     }
     flush();
     return folder / mainName;
@@ -120,9 +120,9 @@ inline double RealValue(std::string_view value, int code) {
 
 // Walks the DXF's group pairs and checks numbers and polylines.
 inline void CheckDxfText(std::string_view dxf, bool checkFinite) {
-    std::string entity;         // the entity the pairs belong to
-    bool inPolyline = false;    // between POLYLINE and SEQEND
-    std::size_t vertices = 0;   // of the open polyline
+    std::string entity;        // the entity the pairs belong to
+    bool inPolyline = false;   // between POLYLINE and SEQEND
+    std::size_t vertices = 0;  // of the open polyline
     std::size_t pos = 0;
     std::size_t pairs = 0;
     auto nextLine = [&](std::string_view& line) {
@@ -153,8 +153,8 @@ inline void CheckDxfText(std::string_view dxf, bool checkFinite) {
                 Check(vertices > 0, "a POLYLINE has no vertex");
                 inPolyline = false;
             } else if (!inPolyline) {
-                Check(value != "VERTEX" && value != "SEQEND", std::string(value) +
-                                                                  " outside a POLYLINE");
+                Check(value != "VERTEX" && value != "SEQEND",
+                      std::string(value) + " outside a POLYLINE");
                 if (value == "POLYLINE") {
                     inPolyline = true;
                     vertices = 0;
@@ -208,11 +208,11 @@ inline int RunJob(const std::uint8_t* data, std::size_t size, Dialect dialect,
 
     const std::size_t lines = LineCount(input);
     const std::size_t maxEntities = 1000 + lines * static_cast<std::size_t>(kMaxHolesPerLine);
-    Check(result.entityCount <= maxEntities,
-          std::to_string(result.entityCount) + " entities from " + std::to_string(lines) +
-              " lines");
-    const double maxSeconds = 2.0 + 50e-6 * static_cast<double>(result.entityCount) +
-                              1e-3 * static_cast<double>(size);
+    Check(
+        result.entityCount <= maxEntities,
+        std::to_string(result.entityCount) + " entities from " + std::to_string(lines) + " lines");
+    const double maxSeconds =
+        2.0 + 50e-6 * static_cast<double>(result.entityCount) + 1e-3 * static_cast<double>(size);
     Check(seconds <= maxSeconds, "the job took " + std::to_string(seconds) + " s");
 
     Check(result.written, "the drawing was not written to " + result.output.string());

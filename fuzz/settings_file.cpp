@@ -51,9 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& section : sections) {
         for (const auto& [key, value] : document.Entries(section)) {
             const auto found = document.Find(section, key);
-            Check(found && *found == value,
-                  "section [" + section + "] lists key " + std::string(key) +
-                      " with another value than a look-up finds");
+            Check(found && *found == value, "section [" + section + "] lists key " +
+                                                std::string(key) +
+                                                " with another value than a look-up finds");
         }
     }
 
