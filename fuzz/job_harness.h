@@ -2,8 +2,9 @@
 //
 // The input is the main program, then any number of subprograms, each after a marker line
 // "%%SUB NAME" (NAME: letters, digits, "_", "-" and "."), written into the SUB folder beside the
-// main program where jobs look for them. The job runs through the same entry points as a
-// Process click: recognition, then TranslateJob. Then:
+// main program where jobs look for them. A line "%%SET Option=1" anywhere turns a translation
+// option of the settings file on for the job ("%%SET DepthInVertices=1"). The job runs through the
+// same entry points as a Process click: recognition, then TranslateJob. Then:
 // - it took time and drew entities within a bound proportional to the input;
 // - the drawing was written, and reads back through our DXF reader;
 // - no number of a coordinate, radius, bulge or angle in it is NaN or infinite, and no circle or
@@ -31,6 +32,8 @@
 #include "job/job_driver.h"
 #include "job/session.h"
 #include "settings/app_folder.h"
+#include "settings/ini_document.h"
+#include "settings/options.h"
 #include "settings/user_store.h"
 #include "translate/genesis_ev.h"
 #include "translate/genesis_iso.h"
@@ -64,8 +67,10 @@ class JobBench {
 // Writes the main program and its subprograms; returns the main program's path.
 inline std::filesystem::path WriteProgramFiles(std::string_view input,
                                                const std::filesystem::path& folder,
-                                               const std::string& mainName) {
+                                               const std::string& mainName,
+                                               TranslationOptions& options) {
     constexpr std::string_view kMarker = "%%SUB ";
+    constexpr std::string_view kSetMarker = "%%SET ";
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);
     std::filesystem::create_directories(folder / "SUB", ec);
@@ -83,6 +88,15 @@ inline std::filesystem::path WriteProgramFiles(std::string_view input,
         end = end == std::string_view::npos ? input.size() : end + 1;
         const std::string_view line = input.substr(pos, end - pos);
         pos = end;
+        if (line.substr(0, kSetMarker.size()) == kSetMarker) {
+            const std::string_view set = TrimBlanks(line.substr(kSetMarker.size()));
+            for (const OptionKey& option : kOptionKeys) {
+                if (EqualsIgnoringCase(set.substr(0, set.find('=')), option.key)) {
+                    options.*option.field = set.substr(set.find('=') + 1) == "1";
+                }
+            }
+            continue;
+        }
         if (line.substr(0, kMarker.size()) != kMarker) {
             text += line;
             continue;
@@ -189,11 +203,11 @@ inline int RunJob(const std::uint8_t* data, std::size_t size, Dialect dialect,
     auto& bench = PerProcess<JobBench>();
     const Session& session = bench.GetSession();
     const std::string_view input = AsText(data, size);
+    Settings settings = session.settings;
     const std::filesystem::path program =
-        WriteProgramFiles(input, bench.Folder() / "programs", mainName);
+        WriteProgramFiles(input, bench.Folder() / "programs", mainName, settings.options);
 
-    ProgramRecognition recognition =
-        RecognizeJobProgram(session.settings, program, false, ProgramHeader{});
+    ProgramRecognition recognition = RecognizeJobProgram(settings, program, false, ProgramHeader{});
     if (!recognition.found.recognized || recognition.header.dialect != dialect) return 0;
 
     JobRequest request;
@@ -202,7 +216,10 @@ inline int RunJob(const std::uint8_t* data, std::size_t size, Dialect dialect,
     request.text = recognition.text;
     request.forceSave = true;
     const auto start = std::chrono::steady_clock::now();
-    const JobResult result = TranslateJob(ResourcesOf(session), request);
+    const JobResources resources{session.paths,         settings,
+                                 session.tools,         session.roots,
+                                 session.letters.get(), session.destFolder};
+    const JobResult result = TranslateJob(resources, request);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
