@@ -84,7 +84,7 @@ report() {
     secs=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -1)
     runs=${runs:-0}
     local rate=-
-    [ -n "$secs" ] && [ "$secs" -gt 0 ] && rate=$((runs / secs))
+    [ -n "$secs" ] && [ "$secs" -gt 0 ] && rate=$(awk -v r="$runs" -v s="$secs" 'BEGIN { printf "%.1f", r / s }')
     if [ "$status" -eq 0 ]; then
         printf '%-20s %10s exec/s %12s executions  ok\n' "$h" "$rate" "$runs"
     else
