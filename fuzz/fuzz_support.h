@@ -38,7 +38,8 @@ class ScratchFolder {
         std::error_code ec;
         std::filesystem::path base = "/dev/shm";
         if (!std::filesystem::is_directory(base, ec)) base = std::filesystem::temp_directory_path();
-        path_ = base / ("retracer-fuzz-" + std::to_string(::getpid()));
+        RemoveLeftOvers(base);
+        path_ = base / (std::string(kPrefix) + std::to_string(::getpid()));
         std::filesystem::remove_all(path_, ec);
         std::filesystem::create_directories(path_, ec);
         Check(!ec, "cannot make the scratch folder " + path_.string());
@@ -53,6 +54,21 @@ class ScratchFolder {
     const std::filesystem::path& Path() const { return path_; }
 
   private:
+    static constexpr std::string_view kPrefix = "retracer-fuzz-";
+
+    // Folders of harnesses that crashed: their process is gone.
+    static void RemoveLeftOvers(const std::filesystem::path& base) {
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(base, ec)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind(kPrefix, 0) != 0) continue;
+            const std::string pid = name.substr(kPrefix.size());
+            if (!std::filesystem::exists("/proc/" + pid, ec)) {
+                std::filesystem::remove_all(entry.path(), ec);
+            }
+        }
+    }
+
     std::filesystem::path path_;
 };
 

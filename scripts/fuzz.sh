@@ -69,7 +69,8 @@ run_one() {
     dict=$(dict_of "$h")
     [ -n "$dict" ] && args+=(-dict="$root/tests/fuzz/dict/$dict.dict")
     if [ $replay -eq 1 ]; then
-        "$build/fuzz/fuzz_$h" "${args[@]}" -runs=0 "$seeds" >"$logs/$h.log" 2>&1
+        # Regression inputs may be the largest a job is allowed to grow: more time per input.
+        "$build/fuzz/fuzz_$h" "${args[@]}" -timeout=120 -runs=0 "$seeds" >"$logs/$h.log" 2>&1
     else
         "$build/fuzz/fuzz_$h" "${args[@]}" -max_total_time="$seconds" "$found" "$seeds" \
             >"$logs/$h.log" 2>&1
