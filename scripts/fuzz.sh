@@ -40,7 +40,11 @@ if [ ! -f "$build/build.ninja" ]; then
     CXX=${CXX:-clang++} cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DRETRACER_FUZZ=ON -DRETRACER_WERROR=ON >/dev/null
 fi
-ninja -C "$build" -j"$(nproc 2>/dev/null || echo 2)" "${harnesses[@]/#/fuzz_}" >/dev/null
+if ! ninja -C "$build" -j"$(nproc 2>/dev/null || echo 2)" "${harnesses[@]/#/fuzz_}" \
+    >"$build/fuzz-build.log" 2>&1; then
+    tail -n 40 "$build/fuzz-build.log" >&2
+    exit 1
+fi
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:allocator_may_return_null=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
