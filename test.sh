@@ -24,4 +24,4 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # two at a time.
 export FUZZ_PARALLEL=2
 ./scripts/fuzz.sh --replay
-./scripts/fuzz.sh 20
+FUZZ_FRESH=1 ./scripts/fuzz.sh 20

@@ -8,7 +8,8 @@
 #
 # Seeds and regression inputs come from tests/fuzz/corpus/<harness> and are never changed; what
 # the fuzzer finds goes to build-fuzz/fuzz-corpus/<harness>, crashes to
-# build-fuzz/fuzz-artifacts/<harness>. FUZZ_PARALLEL=n runs n harnesses at a time (default 1).
+# build-fuzz/fuzz-artifacts/<harness>. FUZZ_PARALLEL=n runs n harnesses at a time (default 1);
+# FUZZ_FRESH=1 leaves the collected inputs aside and starts from the seeds.
 # Prints executions per second and total executions of each harness; exits non-zero when any
 # harness fails.
 set -euo pipefail
@@ -65,12 +66,15 @@ run_one() {
     local h=$1
     local seeds=$root/tests/fuzz/corpus/$h
     local found=$build/fuzz-corpus/$h
+    # A short run starts from the seeds alone: the inputs collected by long runs include jobs
+    # that take seconds each under ASan, and loading them would outlast the run.
+    [ "${FUZZ_FRESH:-0}" = 1 ] && found=$build/fuzz-fresh/$h && rm -rf "$found"
     local artifacts=$build/fuzz-artifacts/$h
     mkdir -p "$found" "$artifacts"
     local args=(-timeout=30 -rss_limit_mb=2048 -malloc_limit_mb=2048 -print_final_stats=1
                 -artifact_prefix="$artifacts/")
-    # A job may draw up to a thousand entities per input byte before subprogram calls stop:
-    # under ASan a large input takes its time and memory.
+    # A job may draw a hundred thousand holes from one line, and subprograms calling each other
+    # a hundred entities per input byte: under ASan such inputs take their time and memory.
     case $h in
         genesis_ev_job | genesis_job) args+=(-timeout=120 -rss_limit_mb=4096 -malloc_limit_mb=4096
                                              -max_len=2048) ;;
