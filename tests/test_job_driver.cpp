@@ -210,6 +210,25 @@ TEST_F(JobDriverTest, SubprogramCallsStopWhenTheDrawingOutgrowsTheProgram) {
         << prompt_.messages.back().text;
 }
 
+// Holes outside any face draw nothing, yet each takes its time: they count against the same
+// bound (found by fuzzing: 33 million holes worked out for an empty drawing).
+TEST_F(JobDriverTest, HolesThatDrawNothingStillStopSubprogramCalls) {
+    const fs::path main =
+        Write("MAIN.PGM", std::string(kHeader) + "W#2010{ #8098=NOFACE.PGM }\n}SIDE\n");
+    const std::string sub =
+        "$\n::SIDE=1;\nW#1010{ #1=400 #2=300 #8509=32767 #8511=35 #3=-8 }\n"
+        "W#2010{ #8098=NOFACE.PGM }\nW#2010{ #8098=NOFACE.PGM }\n";
+    Write("SUB/NOFACE.PGM", sub);
+    ProgramJobResult result = Translate(main);
+    EXPECT_TRUE(result.job.written);
+    const std::size_t cap = (fs::file_size(main) + sub.size()) * kMaxEntitiesPerProgramByte;
+    EXPECT_LE(result.job.calls.size(), cap / 32767 + 3);  // not the thousand calls of the limit
+    ASSERT_FALSE(prompt_.messages.empty());
+    EXPECT_NE(prompt_.messages.back().text.find("NOFACE.PGM: the drawing holds more than"),
+              std::string::npos)
+        << prompt_.messages.back().text;
+}
+
 TEST_F(JobDriverTest, UnwritableDestinationIsAFileError) {
     session_->destFolder = root_ / "no" / "such" / "folder";
     const fs::path main = Write("MAIN.PGM", std::string(kHeader) + "}SIDE\n");

@@ -3,6 +3,7 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <set>
@@ -153,7 +154,9 @@ void ScanProgramAndCalls(const JobResources& resources, const JobRequest& reques
             break;
         }
         const std::uintmax_t maxEntities = programBytes * kMaxEntitiesPerProgramByte;
-        if (writer.Content().entities.size() > maxEntities) {
+        // Holes asked for count too: outside any face they draw nothing, yet take their time.
+        if (std::max<std::uintmax_t>(writer.Content().entities.size(), job.holesRequested) >
+            maxEntities) {
             result.cutCalls = PathText(current) + ": the drawing holds more than " +
                               std::to_string(maxEntities) + " entities, " +
                               std::to_string(kMaxEntitiesPerProgramByte) +

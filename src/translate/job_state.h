@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ struct JobState {
     std::vector<SubprogramCall> calls;  // calls[k - 1] is call number k
     int currentCall = 0;                // 0 = the main program
     std::vector<LabelField> labelFields;
+    // Holes the translators asked for, drawn or not (a hole outside any face is not): the work
+    // subprogram calls may multiply.
+    std::size_t holesRequested = 0;
     std::string programOffsetX;
     std::string programOffsetY;
     std::string programOffsetZ;
