@@ -11,6 +11,7 @@ packages=(
     python3-ezdxf poppler-utils
     libboost-dev qt6-svg-dev libqt6svg6 fonts-dejavu-core
     xvfb xauth time bc
+    clang libclang-rt-14-dev
 )
 
 missing=()

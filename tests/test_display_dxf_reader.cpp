@@ -187,6 +187,9 @@ TEST(QuickDxfReader, DamagedFilesAreLeftToTheFullReaderAndTheDrawingKept) {
         {"polyline without end",
          HandMade("0\nPOLYLINE\n8\nA\n66\n1\n70\n0\n0\nVERTEX\n8\nA\n10\n0\n20\n0\n")},
         {"code that is no number", HandMade("0\nLINE\n8\nA\nten\n0\n")},
+        // A CR alone ends a line for the full reader, which then finds "EFG" where a code
+        // belongs (found by fuzzing: the quick reader read what the full one refuses).
+        {"CR inside a value", HandMade("0\nLINE\n8\nA\n10\n0\n0\nABCD\rEFG\n8\nA\n")},
     };
     for (const auto& [name, text] : cases) {
         const auto file = Scratch("damaged.dxf");

@@ -209,6 +209,42 @@ TEST(DxfReader, HostileContentIsReadWithoutHarm) {
     }
 }
 
+// An ellipse's parameters count within one turn: parameters of any size, even beyond the range of
+// a double, give a bounded polyline (found by fuzzing: a huge end parameter asked for billions
+// of points; a huge start one kept adding a turn that no longer changed it).
+TEST(DxfReader, EllipseParametersCountWithinOneTurn) {
+    const struct {
+        const char* start;
+        const char* end;
+        std::size_t vertices;
+        bool closed;
+    } cases[] = {
+        {"0", "6.283185307179586", 72, true},
+        {"-1.5707963267948966", "1.5707963267948966", 37, false},  // the right half
+        {"4.71238898038469", "7.853981633974483", 37, false},      // the same, a turn on
+        {"0", "1e300", 0, false},                                  // somewhere in one turn
+        {"1e999", "0", 0, false},  // read as the largest double: no loop reached it
+        {"0", "-1e999", 0, false},
+    };
+    for (const auto& c : cases) {
+        const Drawing d =
+            Read(std::string("0\nSECTION\n2\nENTITIES\n0\nELLIPSE\n8\n0\n10\n0\n20\n0\n"
+                             "30\n0\n11\n10\n21\n0\n31\n0\n40\n0.5\n41\n") +
+                 c.start + "\n42\n" + c.end + "\n0\nENDSEC\n0\nEOF\n");
+        ASSERT_EQ(d.entities.size(), 1u) << c.start << " " << c.end;
+        const auto& p = std::get<PolylineEntity>(d.entities[0].geometry);
+        EXPECT_LE(p.vertices.size(), 73u) << c.start << " " << c.end;
+        if (c.vertices == 0) continue;
+        EXPECT_EQ(p.vertices.size(), c.vertices) << c.start << " " << c.end;
+        EXPECT_EQ(p.closed, c.closed) << c.start << " " << c.end;
+        if (!c.closed) {  // from the bottom of the minor axis to its top
+            EXPECT_NEAR(p.vertices.front().x, 0, 1e-9);
+            EXPECT_NEAR(p.vertices.front().y, -5, 1e-9);
+            EXPECT_NEAR(p.vertices.back().y, 5, 1e-9);
+        }
+    }
+}
+
 // Every way of cutting a file short is noticed; damaged files (lines swapped, dropped, doubled or
 // overwritten) read or fail with a message; never a crash.
 TEST(DxfReader, TruncatedAndDamagedFilesNeverCrash) {

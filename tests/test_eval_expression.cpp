@@ -81,6 +81,18 @@ TEST_F(EvalExpressionTest, RVariablesThatReferToThemselvesEnd) {
     EXPECT_GT(state.evalFaults.count, 0);
 }
 
+// Each name of R1 counts on its own until the depth cut, yet a text naming itself eight times is
+// worked out at once instead of 8^16 times over (found by fuzzing: it hung the job).
+TEST_F(EvalExpressionTest, RVariablesNamingThemselvesOftenEndQuickly) {
+    state.vars.r[0] = "R0+R0+1";
+    EXPECT_EQ(Eval("R0"), 65535);  // 2^16 - 1: sixteen levels before R0 reads 0
+    state.vars.r[1] = "R1+R1+R1+R1+R1+R1+R1+R1+1";
+    EXPECT_EQ(Eval("R1"), 40210710958665.0);  // (8^16 - 1) / 7
+    state.vars.r[2] = "R3*2+R3";
+    state.vars.r[3] = "R2-R2+1";
+    EXPECT_EQ(Eval("R2+R3"), 4);  // R3 reads 1 wherever it is met, R2 3
+}
+
 TEST_F(EvalExpressionTest, ResultIsRoundedToEightDecimals) {
     EXPECT_EQ(Eval("0.1+0.2"), 0.3);
     EXPECT_EQ(Eval("1/3"), 0.33333333);

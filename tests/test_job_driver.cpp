@@ -188,6 +188,49 @@ TEST_F(JobDriverTest, ASubprogramCallingItselfIsCutAndReported) {
     EXPECT_NE(prompt_.messages.back().text.find("LOOP.PGM"), std::string::npos);
 }
 
+// Two short files calling each other with a large hole pattern would draw tens of millions of
+// holes (found while fuzzing: 32 million holes, a 2.5 GB drawing from 250 bytes); calls stop once
+// the drawing outgrows the program files.
+TEST_F(JobDriverTest, SubprogramCallsStopWhenTheDrawingOutgrowsTheProgram) {
+    const fs::path main =
+        Write("MAIN.PGM", std::string(kHeader) + "W#2010{ #8098=MANY.PGM }\n}SIDE\n");
+    const std::string sub =
+        "$\n::SIDE=1;\nSIDE#1{\nW#1010{ #1=400 #2=300 #8509=32767 #8511=35 #3=-8 }\n"
+        "W#2010{ #8098=MANY.PGM }\nW#2010{ #8098=MANY.PGM }\n}SIDE\n";
+    Write("SUB/MANY.PGM", sub);
+    ProgramJobResult result = Translate(main);
+    EXPECT_TRUE(result.job.written);
+    const std::size_t bytes = fs::file_size(main) + sub.size();
+    const std::size_t cap = bytes * kMaxEntitiesPerProgramByte;
+    EXPECT_GT(result.job.entityCount, cap);              // drawn up to the cap...
+    EXPECT_LE(result.job.entityCount, cap + 2 * 32767);  // ...and one subprogram beyond at most
+    ASSERT_FALSE(prompt_.messages.empty());
+    EXPECT_EQ(prompt_.messages.back().title, "Subprogram Error");
+    EXPECT_NE(prompt_.messages.back().text.find("MANY.PGM: the drawing holds more than " +
+                                                std::to_string(cap) + " entities"),
+              std::string::npos)
+        << prompt_.messages.back().text;
+}
+
+// Holes outside any face draw nothing, yet each takes its time: they count against the same
+// bound (found by fuzzing: 33 million holes worked out for an empty drawing).
+TEST_F(JobDriverTest, HolesThatDrawNothingStillStopSubprogramCalls) {
+    const fs::path main =
+        Write("MAIN.PGM", std::string(kHeader) + "W#2010{ #8098=NOFACE.PGM }\n}SIDE\n");
+    const std::string sub =
+        "$\n::SIDE=1;\nW#1010{ #1=400 #2=300 #8509=32767 #8511=35 #3=-8 }\n"
+        "W#2010{ #8098=NOFACE.PGM }\nW#2010{ #8098=NOFACE.PGM }\n";
+    Write("SUB/NOFACE.PGM", sub);
+    ProgramJobResult result = Translate(main);
+    EXPECT_TRUE(result.job.written);
+    const std::size_t cap = (fs::file_size(main) + sub.size()) * kMaxEntitiesPerProgramByte;
+    EXPECT_LE(result.job.calls.size(), cap / 32767 + 3);  // not the thousand calls of the limit
+    ASSERT_FALSE(prompt_.messages.empty());
+    EXPECT_NE(prompt_.messages.back().text.find("NOFACE.PGM: the drawing holds more than"),
+              std::string::npos)
+        << prompt_.messages.back().text;
+}
+
 TEST_F(JobDriverTest, UnwritableDestinationIsAFileError) {
     session_->destFolder = root_ / "no" / "such" / "folder";
     const fs::path main = Write("MAIN.PGM", std::string(kHeader) + "}SIDE\n");

@@ -169,6 +169,7 @@ TEST_F(IniFileTest, Reads) {
         {"[Config]\nA=" + accents, accents.substr(0, 158)},  // characters, not bytes
         {"\xEF\xBB\xBF[Config]\nA=1\n", "1"},
         {"[Config]\nA=Caf\xE9 \x80\n", "Caf\xC3\xA9 \xE2\x82\xAC"},
+        {"[Config]\r\nA=C:\\SUB\r", "C:\\SUB"},  // cut after the CR: no CR in the value
     };
     for (const auto& [file, expected] : cases) {
         Put(folder_ / "Rtrc.INI", file);
@@ -228,6 +229,11 @@ TEST_F(IniFileTest, WriteChangesOnlyWhatItMust) {
         {kHandEdited, "Extra", "K", "v", kHandEdited + "\r\n[Extra]\r\nK=v\r\n"},
         {"[config]\nsourcedir = old\n", "Config", "SourceDir", "", "[config]\nsourcedir = \n"},
         {"[Config]\nA=1", "Config", "B", "2", "[Config]\nA=1\nB=2\n"},
+        // A last line cut after its CR is ended before a line follows; its value keeps reading
+        // the same (found by fuzzing: the value lost a CR it had read before the write).
+        {"[Config]\r\nA=1\r", "Config", "B", "2", "[Config]\r\nA=1\r\nB=2\r\n"},
+        {"[X]\nA=1\r", "Config", "B", "2", "[X]\nA=1\r\n\n[Config]\nB=2\n"},
+        {"[Config]\r\nA=1\r", "Config", "A", "2", "[Config]\r\nA=2\r"},
         {"[Config]\nA=1\n[X]\n[Config]\nB=2\n", "CONFIG", "b", "3",
          "[Config]\nA=1\n[X]\n[Config]\nB=3\n"},
         {"\xEF\xBB\xBF[Config]\nA=1\nB=Caf\xE9\n", "Config", "A", "2",

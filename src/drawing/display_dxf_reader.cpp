@@ -147,7 +147,11 @@ class QuickReader {
             int code = 0;
             if (!ParseInt(codeLine, code) || code < 0 || code > 1071) return false;
             if (!lines.Next(value)) return false;
-            if (value.find('\0') != std::string_view::npos) return false;
+            // NUL: binary; CR inside a line: a line end to the full reader, which then pairs
+            // codes and values differently.
+            if (value.find_first_of(std::string_view("\0\r", 2)) != std::string_view::npos) {
+                return false;
+            }
             if (code == 999) continue;
             if (first) {
                 if (code != 0 || Trim(value) != "SECTION") return false;

@@ -440,9 +440,15 @@ PolylineEntity EllipsePolyline(const DL_EllipseData& e, const double normal[3]) 
     const double minor[3] = {e.ratio * (n[1] * major[2] - n[2] * major[1]),
                              e.ratio * (n[2] * major[0] - n[0] * major[2]),
                              e.ratio * (n[0] * major[1] - n[1] * major[0])};
-    double start = e.angle1;
-    double end = e.angle2;
-    while (end <= start) end += 2 * kPi;
+    // Parameters a whole number of turns apart are the same point: taken within one turn, a
+    // huge parameter neither loops nor asks for a polyline of billions of points. One that is not
+    // finite draws the whole ellipse.
+    const bool finite = std::isfinite(e.angle1) && std::isfinite(e.angle2);
+    double start = finite ? std::fmod(e.angle1, 2 * kPi) : 0;
+    double end = finite ? std::fmod(e.angle2, 2 * kPi) : 2 * kPi;
+    if (start < 0) start += 2 * kPi;
+    if (end < 0) end += 2 * kPi;
+    if (end <= start) end += 2 * kPi;
     const double sweep = end - start;
     const bool full = std::fabs(sweep - 2 * kPi) < 1e-9;
     const int segments =

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <set>
 #include <system_error>
 
 #include "base/file_lookup.h"
@@ -122,14 +123,24 @@ struct DialectTranslator {
 };
 
 // Scans the main program, then every subprogram it calls (calls found on the way are appended
-// and scanned in turn), as far as the limits on calls and nesting allow.
-void ScanProgramAndCalls(const JobResources& resources, const JobRequest& request, JobState& job,
-                         TranslationState& state, JobScan& scan, JobResult& result) {
+// and scanned in turn), as far as the limits on calls, nesting and the drawing's size allow.
+void ScanProgramAndCalls(const JobResources& resources, const JobRequest& request,
+                         const DrawingWriter& writer, JobState& job, TranslationState& state,
+                         JobScan& scan, JobResult& result) {
     LineScanner scanner;
     const std::filesystem::path mainFolder = request.program.parent_path();
     const std::string& subFolder = resources.settings.subprogramFolder;
     std::filesystem::path current = request.program;
+    std::set<std::filesystem::path> filesRead;
+    std::uintmax_t programBytes = 0;  // of the files read, each once
     for (;;) {
+        if (!current.empty() && filesRead.insert(current).second) {
+            std::error_code ec;
+            const std::uintmax_t bytes = current == request.program && request.text
+                                             ? request.text->size()
+                                             : std::filesystem::file_size(current, ec);
+            if (!ec) programBytes += bytes;
+        }
         state.condStack.fill(true);
         scan.SetFile(PathText(current));
         if ((job.currentCall == 0 || current == request.program) && request.text) {
@@ -162,6 +173,15 @@ void ScanProgramAndCalls(const JobResources& resources, const JobRequest& reques
         if (job.currentCall >= kMaxSubprogramCalls) {
             result.cutCalls = PathText(current) + ": more than " +
                               std::to_string(kMaxSubprogramCalls) + " subprogram calls";
+            break;
+        }
+        const std::uintmax_t maxEntities = programBytes * kMaxEntitiesPerProgramByte;
+        // Holes asked for count too: outside any face they draw nothing, yet take their time.
+        if (std::max<std::uintmax_t>(writer.EntityCount(), job.holesRequested) > maxEntities) {
+            result.cutCalls = PathText(current) + ": the drawing holds more than " +
+                              std::to_string(maxEntities) + " entities, " +
+                              std::to_string(kMaxEntitiesPerProgramByte) +
+                              " for each byte of the program files";
             break;
         }
         ++job.currentCall;
@@ -202,7 +222,7 @@ void TranslateJobDrawing(const JobResources& resources, const JobRequest& reques
         resources.roots, writer};
     JobScan scan(context, request.rowVariables, result.rowLists);
     const DialectTranslator translator(context, scan);
-    ScanProgramAndCalls(resources, request, job, state, scan, result);
+    ScanProgramAndCalls(resources, request, writer, job, state, scan, result);
     if (!result.programError.empty()) {
         // The writer goes without leaving a file; what was found before the fault still shows.
         result.diagnostics.insert(result.diagnostics.begin(),

@@ -76,7 +76,12 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
     while (pos < bytes.size()) {
         const std::size_t newline = bytes.find('\n', pos);
         if (newline == bytes.npos) {
-            doc.lines_.push_back(MakeLine(std::string(bytes.substr(pos)), ""));
+            // A last line ending in CR alone (a file cut after the CR of its CR LF) has that
+            // CR as its line end, not as the last character of its value.
+            std::string_view last = bytes.substr(pos);
+            const bool cr = last.back() == '\r';
+            if (cr) last.remove_suffix(1);
+            doc.lines_.push_back(MakeLine(std::string(last), cr ? "\r" : ""));
             break;
         }
         std::size_t textEnd = newline;
@@ -165,20 +170,24 @@ bool IniDocument::Set(std::string_view section, std::string_view key, std::strin
         break;
     }
     if (insertAfter) {
-        Line& previous = lines_[*insertAfter];
-        if (previous.end.empty()) previous.end = lineEnd_;
+        EndLine(lines_[*insertAfter]);
         lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(*insertAfter + 1),
                       MakeLine(std::move(entry), lineEnd_));
         return true;
     }
 
     if (!lines_.empty()) {
-        if (lines_.back().end.empty()) lines_.back().end = lineEnd_;
+        EndLine(lines_.back());
         if (!TrimBlanks(lines_.back().text).empty()) lines_.push_back(MakeLine("", lineEnd_));
     }
     lines_.push_back(MakeLine("[" + std::string(section) + "]", lineEnd_));
     lines_.push_back(MakeLine(std::move(entry), lineEnd_));
     return true;
+}
+
+void IniDocument::EndLine(Line& line) const {
+    if (line.end.empty()) line.end = lineEnd_;
+    if (line.end == "\r") line.end = "\r\n";
 }
 
 std::string IniDocument::Text() const {

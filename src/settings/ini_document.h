@@ -59,6 +59,8 @@ class IniDocument {
     };
 
     static Line MakeLine(std::string text, std::string end);
+    // Gives the line a full line end before another line is added after it.
+    void EndLine(Line& line) const;
     std::string_view ValueOf(const Line& line) const;
     // Index of the first matching entry line, if any.
     std::optional<std::size_t> FindEntry(std::string_view section, std::string_view key) const;

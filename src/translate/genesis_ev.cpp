@@ -247,8 +247,10 @@ void GenesisEvTranslator::VVariableLine(std::string_view keyWord) {
     std::string number(keyWord);
     std::replace(number.begin(), number.end(), '#', ' ');
     const double n = NumericValue(number);
-    const int slot = n < 7 ? static_cast<int>(n) + 1 : static_cast<int>(n) + 2;
-    if (n != std::trunc(n) || n < 0 || slot >= ProgramVariables::kLetterCount) {
+    // The number is checked before it becomes a slot: "#1e90" is no int.
+    const bool known = n == std::trunc(n) && n >= 0 && n < ProgramVariables::kLetterCount;
+    const int slot = !known ? -1 : n < 7 ? static_cast<int>(n) + 1 : static_cast<int>(n) + 2;
+    if (slot < 0 || slot >= ProgramVariables::kLetterCount) {
         Warn("V variable " + GeneralText(n) + " does not exist (V0 to V18); the entry is ignored");
         return;
     }

@@ -42,6 +42,7 @@ void GenesisEvTranslator::Hole(double x, double y, std::string_view tool) {
     hole.edgeFlag = 0;
     hole.feed = params_.feedD;
     hole.tool = tool;
+    ++ctx_.job.holesRequested;
     DrillHole(ctx_.Holes(), hole);
 }
 

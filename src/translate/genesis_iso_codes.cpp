@@ -51,6 +51,7 @@ void GenesisIsoTranslator::Hole(const HoleWords& words, double x, double y) {
     hole.edgeFlag = edge_;
     hole.feed = feed_;
     hole.tool = words.tool;
+    ++ctx_.job.holesRequested;
     DrillHole(ctx_.Holes(), hole);
 }
 

@@ -29,6 +29,9 @@ struct JobState {
     std::vector<SubprogramCall> calls;  // calls[k - 1] is call number k
     int currentCall = 0;                // 0 = the main program
     std::vector<LabelField> labelFields;
+    // Holes the translators asked for, drawn or not (a hole outside any face is not): the work
+    // subprogram calls may multiply.
+    std::size_t holesRequested = 0;
     std::string programOffsetX;
     std::string programOffsetY;
     std::string programOffsetZ;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/value_text.h"
 
@@ -38,7 +39,29 @@ double RoundTo8Decimals(double v) {
     return std::round(scaled) / 1e8;
 }
 
-double Evaluate(std::string_view text, const EvalContext& context, int depth);
+// The values of R variables already worked out in one evaluation, by variable and depth. An R
+// variable's value at a given depth depends on nothing else, and without them a text naming
+// itself several times ("R1=R1+R1+R1") is evaluated a number of times exponential in the depth.
+class RValues {
+  public:
+    const double* Find(std::size_t r, int depth) const {
+        for (const Entry& e : entries_) {
+            if (e.r == r && e.depth == depth) return &e.value;
+        }
+        return nullptr;
+    }
+    void Add(std::size_t r, int depth, double value) { entries_.push_back({r, depth, value}); }
+
+  private:
+    struct Entry {
+        std::size_t r;
+        int depth;
+        double value;
+    };
+    std::vector<Entry> entries_;
+};
+
+double Evaluate(std::string_view text, const EvalContext& context, int depth, RValues& known);
 
 // The name as the program wrote it: D and E stand in the text as their placeholders.
 std::string WrittenName(std::string_view name) {
@@ -73,7 +96,7 @@ void NoteDecimalComma(std::string_view prepared, std::size_t at, ExpressionNotes
     notes.DecimalComma(prepared.substr(begin, end - begin), NumericValue(before));
 }
 
-double ResolveAt(std::string_view name, const EvalContext& context, int depth) {
+double ResolveAt(std::string_view name, const EvalContext& context, int depth, RValues& known) {
     if (context.machineType == 4 || context.machineType == 6) {
         if (name == "hf") name = "s";
         if (name == "lf") name = "h";
@@ -86,7 +109,8 @@ double ResolveAt(std::string_view name, const EvalContext& context, int depth) {
     if (c == 18) {  // R
         const double n = NumericValue(name.substr(1));
         if (!(n >= 0 && n < ProgramVariables::kRCount)) return Unknown(name, context);
-        const std::string& text = context.vars.r[static_cast<std::size_t>(std::nearbyint(n))];
+        const auto index = static_cast<std::size_t>(std::nearbyint(n));
+        const std::string& text = context.vars.r[index];
         double plain = 0;
         if (IsPlainNumber(text, &plain)) return plain;
         if (Trim(text).empty()) return Unknown(name, context);
@@ -98,13 +122,16 @@ double ResolveAt(std::string_view name, const EvalContext& context, int depth) {
             }
             return 0;
         }
-        return Evaluate(text, context, depth + 1);
+        if (const double* value = known.Find(index, depth)) return *value;
+        const double value = Evaluate(text, context, depth + 1, known);
+        known.Add(index, depth, value);
+        return value;
     }
     if (c >= 1 && c <= 19) return context.vars.Letter(c);
     return Unknown(name, context);
 }
 
-double Evaluate(std::string_view text, const EvalContext& context, int depth) {
+double Evaluate(std::string_view text, const EvalContext& context, int depth, RValues& known) {
     text = Trim(text);
     // The placeholders replace D and E in a copy; short texts stay on the stack.
     std::array<char, 128> local{};
@@ -122,7 +149,7 @@ double Evaluate(std::string_view text, const EvalContext& context, int depth) {
     if (!prepared.empty() && prepared.front() == '=') prepared.remove_prefix(1);
 
     auto resolve = [&](std::string_view name, double& value) {
-        value = ResolveAt(name, context, depth);
+        value = ResolveAt(name, context, depth, known);
         return true;
     };
     const ExpressionResult result = EvaluateExpression(prepared, NameResolver(resolve));
@@ -144,7 +171,8 @@ void EvalFaultLog::Record(std::string_view text, const EvalFaults& faults) {
 }
 
 double EvalExpression(std::string_view text, const EvalContext& context) {
-    return Evaluate(text, context, 0);
+    RValues known;
+    return Evaluate(text, context, 0, known);
 }
 
 void NoteDecimalCommas(std::string_view text, ExpressionNotes& notes) {
@@ -153,7 +181,8 @@ void NoteDecimalCommas(std::string_view text, ExpressionNotes& notes) {
 }
 
 double ResolveVariable(std::string_view name, const EvalContext& context) {
-    return ResolveAt(name, context, 0);
+    RValues known;
+    return ResolveAt(name, context, 0, known);
 }
 
 bool AssignRVariable(ProgramVariables& vars, std::string_view name, std::string_view text) {

@@ -12,6 +12,11 @@ namespace retracer {
 // deep below the main program.
 inline constexpr int kMaxSubprogramCalls = 1000;
 inline constexpr int kMaxSubprogramDepth = 32;
+// Calls also stop once the drawing holds this many entities per byte of the program files read
+// (each file counted once): a few short files calling each other with large hole patterns would
+// otherwise multiply into tens of millions of entities. Real programs draw a few entities per
+// byte; a main program's own hole patterns are bounded per line.
+inline constexpr int kMaxEntitiesPerProgramByte = 100;
 
 struct SubprogramCall {
     static constexpr int kParameterCount = 300;
