@@ -252,6 +252,27 @@ TEST(DxfWriter, LargeDrawingsKeepOrderAndReportFailingStreams) {
     }
 }
 
+// Blocks that insert the next one four times over, twenty deep: every path through them would
+// be 4^16 boxes, so each block's box must be worked out once per depth. The nesting cut-off still
+// holds: block 15 is the deepest measured.
+TEST(DxfWriter, ExtentsOfBlocksInsertingEachOtherManyTimes) {
+    Drawing d;
+    constexpr int kLevels = 20;
+    for (int level = 0; level < kLevels; ++level) {
+        Block block{"B" + std::to_string(level), {0, 0, 0}, {}};
+        block.entities.push_back(
+            Make("0", 1, LineEntity{{double(level), 0, 0}, {double(level), 1, 0}}));
+        for (int copy = 0; copy < 4 && level + 1 < kLevels; ++copy)
+            block.entities.push_back(
+                Make("0", 1, InsertEntity{"B" + std::to_string(level + 1), {0, 0, 0}}));
+        d.blocks.push_back(std::move(block));
+    }
+    d.entities = {Make("0", 1, InsertEntity{"B0", {0, 0, 0}})};
+    const Extents e = DrawingExtents(d);
+    EXPECT_EQ(e.min, (Point3{0, 0, 0}));
+    EXPECT_EQ(e.max, (Point3{15, 1, 0}));
+}
+
 TEST(DxfWriter, ExtentsCoverWhatIsDrawn) {
     // Nothing drawn: empty, and zero in the header. A block that inserts itself must not send the
     // extents into endless recursion.

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -348,6 +349,18 @@ class ExtentsBuilder {
     }
 
   private:
+    // A block's own box, worked out once per nesting depth: blocks that insert each other several
+    // times over would otherwise be measured once for every path through them, which grows
+    // exponentially with the depth.
+    Box BlockBox(std::size_t block, int depth) {
+        const auto key = std::make_pair(block, depth);
+        if (const auto known = blockBoxes_.find(key); known != blockBoxes_.end())
+            return known->second;
+        const Box box = Of(blocks_[block].entities, depth);
+        blockBoxes_.emplace(key, box);
+        return box;
+    }
+
     void AddEntity(Box& box, const Entity& entity, int depth) {
         std::visit([&](const auto& g) { Add(box, g, depth); }, entity.geometry);
     }
@@ -391,7 +404,7 @@ class ExtentsBuilder {
         constexpr int kMaxNesting = 16;  // also ends a block that inserts itself
         if (found == blockIndex_.end() || depth >= kMaxNesting) return;
         const Block& block = blocks_[found->second];
-        const Box inner = Of(block.entities, depth + 1);
+        const Box inner = BlockBox(found->second, depth + 1);
         if (inner.Empty()) return;
         const double c = std::cos(g.rotation * kDegree);
         const double s = std::sin(g.rotation * kDegree);
@@ -409,6 +422,7 @@ class ExtentsBuilder {
 
     const std::vector<Block>& blocks_;
     std::unordered_map<std::string, std::size_t> blockIndex_;
+    std::map<std::pair<std::size_t, int>, Box> blockBoxes_;
 };
 
 // ---------------------------------------------------------------------------------------------
