@@ -1,5 +1,7 @@
-// The worklist CSV import, from a file as the Import button reads it. What it imports exports and
-// imports again to the same lines, and never more rows than the worklist has.
+// The worklist CSV import, from a file as the Import button reads it. A file it refuses (not text,
+// more lines than the worklist has rows) is refused with a reason and leaves the worklist as it
+// was; what it imports exports and imports again to the same lines, and never more rows than the
+// worklist has.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,10 +17,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     retracer::fuzz::WriteFile(file, retracer::fuzz::AsText(data, size));
 
     retracer::Worklist worklist;
+    worklist.SetCell(1, 1, "kept");
+    const std::string before = retracer::WorklistCsvText(worklist);
     int imported = -1;
     std::string error;
-    Check(retracer::ImportWorklistCsv(file, worklist, &imported, &error),
-          "a readable CSV file was refused: " + error);
+    if (!retracer::ImportWorklistCsv(file, worklist, &imported, &error)) {
+        Check(!error.empty(), "a CSV file was refused without a reason");
+        Check(retracer::WorklistCsvText(worklist) == before, "a refused CSV changed the worklist");
+        return 0;
+    }
     Check(imported >= 0 && imported <= worklist.RowCount(),
           "imported a number of rows out of range");
 
