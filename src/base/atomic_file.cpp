@@ -17,9 +17,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include "base/file_lookup.h"
-#endif
 
 namespace fs = std::filesystem;
 
@@ -28,10 +28,6 @@ namespace {
 
 void SetError(std::string* error, std::string message) {
     if (error) *error = std::move(message);
-}
-
-std::string Quoted(const fs::path& path) {
-    return "\"" + PathText(path) + "\"";
 }
 
 std::string Reason(int errorNumber) {
@@ -84,14 +80,14 @@ bool WriteAndReplace(const fs::path& target, const Producer& produce, std::strin
         if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) break;
     }
     if (file == INVALID_HANDLE_VALUE) {
-        SetError(error, "Cannot create a temporary file beside " + Quoted(target) + ": " +
+        SetError(error, "Cannot create a temporary file beside " + QuotedPath(target) + ": " +
                             WindowsReason(GetLastError()));
         return false;
     }
     auto fail = [&](const std::string& what, DWORD code) {
         if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
         DeleteFileW(temporary.c_str());
-        SetError(error, what + " " + Quoted(target) + ": " + WindowsReason(code));
+        SetError(error, what + " " + QuotedPath(target) + ": " + WindowsReason(code));
         return false;
     };
     DWORD writeError = 0;
@@ -155,14 +151,14 @@ bool WriteAndReplace(const fs::path& target, const Producer& produce, std::strin
         if (fd >= 0 || errno != EEXIST) break;
     }
     if (fd < 0) {
-        SetError(error,
-                 "Cannot create a temporary file beside " + Quoted(target) + ": " + Reason(errno));
+        SetError(error, "Cannot create a temporary file beside " + QuotedPath(target) + ": " +
+                            Reason(errno));
         return false;
     }
     auto fail = [&](const std::string& what, int errorNumber) {
         if (fd >= 0) ::close(fd);
         ::unlink(temporary.c_str());
-        SetError(error, what + " " + Quoted(target) + ": " + Reason(errorNumber));
+        SetError(error, what + " " + QuotedPath(target) + ": " + Reason(errorNumber));
         return false;
     };
 
@@ -199,7 +195,7 @@ bool WriteFileAtomically(const fs::path& target, const Producer& produce, std::s
     // A NUL would end the name early at the system call, so another file would be written.
     if (target.empty() || !target.has_filename() ||
         target.native().find(fs::path::value_type{}) != fs::path::string_type::npos) {
-        SetError(error, "Cannot write " + Quoted(target) + ": not a file name");
+        SetError(error, "Cannot write " + QuotedPath(target) + ": not a file name");
         return false;
     }
     // A link stays a link: the file it points to is the one replaced.
@@ -215,21 +211,21 @@ bool ReadWholeFile(const fs::path& path, std::string& bytes, std::string* error)
     bytes.clear();
     std::error_code ec;
     if (fs::is_directory(path, ec)) {
-        SetError(error, "Cannot read " + Quoted(path) + ": it is a folder");
+        SetError(error, "Cannot read " + QuotedPath(path) + ": it is a folder");
         return false;
     }
     errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         const int cause = errno;
-        SetError(error, "Cannot open " + Quoted(path) + ": " +
+        SetError(error, "Cannot open " + QuotedPath(path) + ": " +
                             (cause != 0 ? Reason(cause) : std::string("unknown reason")));
         return false;
     }
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     if (in.bad()) {
         bytes.clear();
-        SetError(error, "Cannot read " + Quoted(path));
+        SetError(error, "Cannot read " + QuotedPath(path));
         return false;
     }
     return true;

@@ -46,4 +46,8 @@ std::string PathText(const std::filesystem::path& path) {
     return std::string(text.begin(), text.end());
 }
 
+std::string QuotedPath(const std::filesystem::path& path) {
+    return "\"" + PathText(path) + "\"";
+}
+
 }  // namespace retracer

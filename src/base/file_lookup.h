@@ -17,4 +17,7 @@ std::filesystem::path PathFromText(std::string_view text);
 // A path as text for messages, file lists and labels: its UTF-8 form, separators as they are.
 std::string PathText(const std::filesystem::path& path);
 
+// The path in double quotes, as messages name a file.
+std::string QuotedPath(const std::filesystem::path& path);
+
 }  // namespace retracer

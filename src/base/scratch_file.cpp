@@ -23,10 +23,6 @@ void SetError(std::string* error, std::string message) {
     if (error) *error = std::move(message);
 }
 
-std::string Quoted(const fs::path& path) {
-    return "\"" + PathText(path) + "\"";
-}
-
 // A name for the moment between creating the file and removing its name.
 fs::path ShortLivedName(const fs::path& folder, unsigned attempt) {
     const auto ticks = static_cast<unsigned long long>(
@@ -67,7 +63,7 @@ bool ScratchFile::Create(const fs::path& folder, std::string* error) {
         code = GetLastError();
         if (code != ERROR_FILE_EXISTS) break;
     }
-    SetError(error, "Cannot create a temporary file in " + Quoted(where) + ": " +
+    SetError(error, "Cannot create a temporary file in " + QuotedPath(where) + ": " +
                         std::system_category().message(static_cast<int>(code)));
     return false;
 }
@@ -80,7 +76,7 @@ bool ScratchFile::Append(std::string_view bytes, std::string* error) {
         DWORD written = 0;
         if (!WriteFile(static_cast<HANDLE>(handle_), bytes.data() + done, chunk, &written,
                        nullptr)) {
-            SetError(error, "Cannot write a temporary file in " + Quoted(folder_) + ": " +
+            SetError(error, "Cannot write a temporary file in " + QuotedPath(folder_) + ": " +
                                 std::system_category().message(static_cast<int>(GetLastError())));
             return false;
         }
@@ -102,7 +98,7 @@ bool ScratchFile::ReadBack(const std::function<bool(std::string_view)>& sink, st
         DWORD got = 0;
         if (!ReadFile(static_cast<HANDLE>(handle_), buffer.get(), want, &got, &position) ||
             got == 0) {
-            SetError(error, "Cannot read back a temporary file in " + Quoted(folder_));
+            SetError(error, "Cannot read back a temporary file in " + QuotedPath(folder_));
             return false;
         }
         if (!sink(std::string_view(buffer.get(), got))) return false;
@@ -144,7 +140,7 @@ bool ScratchFile::Create(const fs::path& folder, std::string* error) {
         }
     }
     if (fd < 0) {
-        SetError(error, "Cannot create a temporary file in " + Quoted(where) + ": " +
+        SetError(error, "Cannot create a temporary file in " + QuotedPath(where) + ": " +
                             std::generic_category().message(errno));
         return false;
     }
@@ -165,7 +161,7 @@ bool ScratchFile::Append(std::string_view bytes, std::string* error) {
         const ssize_t n = ::write(fd_, data, left);
         if (n < 0) {
             if (errno == EINTR) continue;
-            SetError(error, "Cannot write a temporary file in " + Quoted(folder_) + ": " +
+            SetError(error, "Cannot write a temporary file in " + QuotedPath(folder_) + ": " +
                                 std::generic_category().message(errno));
             return false;
         }
@@ -189,7 +185,7 @@ bool ScratchFile::ReadBack(const std::function<bool(std::string_view)>& sink, st
         const ssize_t n = ::pread(fd_, buffer.get(), want, static_cast<off_t>(at));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            SetError(error, "Cannot read back a temporary file in " + Quoted(folder_) + ": " +
+            SetError(error, "Cannot read back a temporary file in " + QuotedPath(folder_) + ": " +
                                 (n < 0 ? std::generic_category().message(errno)
                                        : std::string("it is shorter than written")));
             return false;

@@ -24,10 +24,6 @@ namespace fs = std::filesystem;
 namespace retracer {
 namespace {
 
-std::string Quoted(const fs::path& path) {
-    return "\"" + PathText(path) + "\"";
-}
-
 // Floats of at most 24 bits of integer part that are whole numbers are their own shortest text.
 constexpr float kExactWholeFloats = 16777216.0f;
 
@@ -44,8 +40,8 @@ std::string WhyNotWritable(const fs::path& file) {
     const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
     std::error_code ec;
     const fs::file_status folderStatus = fs::status(folder, ec);
-    if (!fs::exists(folderStatus)) return "the folder " + Quoted(folder) + " does not exist";
-    if (!fs::is_directory(folderStatus)) return Quoted(folder) + " is not a folder";
+    if (!fs::exists(folderStatus)) return "the folder " + QuotedPath(folder) + " does not exist";
+    if (!fs::is_directory(folderStatus)) return QuotedPath(folder) + " is not a folder";
 
     const fs::file_status status = fs::status(file, ec);
     if (fs::exists(status)) {
@@ -68,7 +64,7 @@ std::string WhyNotWritable(const fs::path& file) {
     const fs::path probe = folder / ("." + file.filename().string() + "." + hex + ".probe");
     std::FILE* created = std::fopen(probe.string().c_str(), "wbx");
     if (created == nullptr)
-        return "no file can be created in the folder " + Quoted(folder) +
+        return "no file can be created in the folder " + QuotedPath(folder) +
                " (no permission, or the disk is read-only)";
     std::fclose(created);
     fs::remove(probe, ec);
@@ -198,12 +194,12 @@ DrawingWriter& DrawingWriter::operator=(DrawingWriter&&) noexcept = default;
 
 bool DrawingWriter::OpenDrawing(const fs::path& file) {
     if (stage_ != Stage::kNew) {
-        Fail("OpenDrawing: a drawing is already open for " + Quoted(file_));
+        Fail("OpenDrawing: a drawing is already open for " + QuotedPath(file_));
         return false;
     }
     const std::string reason = WhyNotWritable(file);
     if (!reason.empty()) {
-        Fail("Cannot write the drawing " + Quoted(file) + ": " + reason + ".");
+        Fail("Cannot write the drawing " + QuotedPath(file) + ": " + reason + ".");
         return false;
     }
     file_ = file;
@@ -415,7 +411,7 @@ bool DrawingWriter::WriteSpilledEntities() {
     SpillRun();
     const std::string failure = spill_->Finish();
     if (!failure.empty()) {
-        Fail("Cannot write the drawing " + Quoted(file_) + ": " + failure);
+        Fail("Cannot write the drawing " + QuotedPath(file_) + ": " + failure);
         return false;
     }
     std::string readError;
